@@ -5,6 +5,8 @@
 // logged instead of touching freed memory. A statement is tagged (DbSetTag), its text
 // appended (DbSetQuery) and run whole (DbExecute); its results are kept in order and walked
 // with DbNextResult, DbBindColumn and DbFetch until DbCloseCursor ends the statement.
+// DbNextResult fills its two integers with the result's number of columns and its number
+// of rows (rows written, for an update, insert or delete); the plug-ins do not read them.
 // Every misuse a plug-in can make fails the call and is noted in the request's host log.
 #include <cstring>
 #include <memory>

@@ -162,7 +162,7 @@ const std::set<std::string> kKeywords = {"from", "where", "and", "or",  "not",  
                                          "join", "on",    "order", "by", "asc", "desc",   "is",   "null",  "in",
                                          "like", "set",   "values", "distinct"};
 
-// The SQL Server date parts the stand-in's date functions know.
+// The service's date parts the stand-in's date functions know.
 const std::set<std::string> kDateParts = {"yy", "yyyy", "year", "mm", "m", "month", "dd", "d", "day",
                                           "hh", "hour", "mi", "n", "minute", "ss", "s", "second"};
 
