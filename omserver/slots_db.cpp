@@ -171,7 +171,11 @@ int32_t DbSetTag(DbHandle* handle, const char* tag, int32_t, int32_t) {
   DbHandle* db = Usable(handle, "DbSetTag");
   if (db == nullptr) return -1;
   return Guarded(*db->state, "DbSetTag", -1, [&] {
-    if (db->executed) db->state->log("DbSetTag: " + db->name() + " was not closed with DbCloseCursor; its results are dropped");
+    if (db->executed) {
+      db->state->log("DbSetTag: " + db->name() + " was not closed with DbCloseCursor; its results are dropped");
+    } else if (!db->text.empty()) {
+      db->state->log("DbSetTag: " + db->name() + " was never executed; its text is dropped");
+    }
     db->endStatement();
     db->started = true;
     db->tag = tag != nullptr ? tag : "";
