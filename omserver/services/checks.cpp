@@ -23,11 +23,6 @@ constexpr SwitchRow kSwitchRows[] = {
     {SwitchState::Unreadable, "unreadable"},
 };
 
-bool TruthIn(SqliteDb& db, const std::string& name) {
-  std::optional<std::string> text = ConfigIn(db, name);
-  return text && !text->empty() && *text != "0" && *text != "off" && *text != "false";
-}
-
 // The seeded generator: its state lives in host.sqlite beside the seed it came from, so
 // separate Host objects and separate processes on one data directory continue one sequence,
 // and setting the seed again starts it afresh.
