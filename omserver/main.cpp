@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli.h"
+#include "http/cli_serve.h"
 
 namespace omserver::cli {
 
@@ -10,6 +11,8 @@ const Subcommand kSubcommands[] = {
     {"request", RunRequest,
      "request --plugin PATH [--data DIR] [--kind N] [--page-url URL] [--client ADDR:PORT] "
      "[--src1 NAME=VALUE]... [--query NAME=VALUE]... [--form NAME=VALUE]... [--cookie NAME=VALUE]... [--jar FILE]"},
+    {"serve", RunServe,
+     "serve [--data DIR] [--listen ADDR:PORT] [--plugins DIR] [--site DIR] [--threads N]"},
     {nullptr, nullptr, nullptr},
 };
 
