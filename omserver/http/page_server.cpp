@@ -178,6 +178,8 @@ HttpReply PageServer::route(const httplib::Request& request, const std::string& 
 
 HttpReply PageServer::runPlugin(const Plugin& plugin, int32_t kind, const httplib::Request& request,
                                 const std::string& browser, const NameValues& cookies) {
+  // A plug-in request is a step of a conversation: a HEAD must not take one unseen.
+  if (request.method == "HEAD") return ErrorPage(site_, 405, "Not here", "The pages answer GET and POST only.");
   RequestSpec spec;
   spec.kind = kind;
   spec.pageUrl = request.path;

@@ -99,6 +99,13 @@ std::string RenderPage(const Site& site, const std::string& page, const PageValu
     if (name == "cookie") return Escaped(values.cookies, argument);
     if (name == "query") return Escaped(values.query, argument);
     if (name == "body") return values.body;
+    if (name == "login") {
+      const std::string* account = Find(values.cookies, "OMI");
+      if (account == nullptr || account->empty()) return std::string("not logged in");
+      const std::string* player = Find(values.cookies, "CHAR");
+      return "account " + HtmlEscape(*account) +
+             (player && !player->empty() ? ", player " + HtmlEscape(*player) : std::string(", no player selected"));
+    }
     if (name == "replyvars") {
       if (values.replyVars.empty()) return std::string();
       std::string list = "<dl class=\"replyvars\">";

@@ -44,7 +44,7 @@ struct PageValues {
 };
 
 // Fills a page's placeholders: {{replyvar:NAME}}, {{cookie:NAME}}, {{query:NAME}} (escaped),
-// {{body}} and {{text}} (the plug-in's markup; {{text:DEFAULT}} shows DEFAULT when there is none), {{replyvars}} (all of them as a list),
+// {{login}} (who the login cookies name), {{body}} and {{text}} (the plug-in's markup; {{text:DEFAULT}} shows DEFAULT when there is none), {{replyvars}} (all of them as a list),
 // {{word}} (and {{wordclass}}, in small letters), {{code}}, {{message}}, {{target}}, {{delay}}, {{plugin}}, {{refresh}} (the meta
 // refresh of a page that leads on), {{link}} (the link to the target) and {{include:FILE}}.
 // extra, when given, is asked first: the server's own placeholders of a page.
