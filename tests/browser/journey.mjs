@@ -58,6 +58,56 @@ function logSince(server, mark) {
   return server.log.slice(mark).filter((line) => / (GET|POST) \//.test(line));
 }
 
+// A staged conversation through a form: the RELAY page with its progress text, then the
+// page the conversation ends on. It is walked twice: once with the relay's way back held
+// (so the relay page can be read and shot, then left by its link), and once as a visitor
+// sees it, where the relay page brings the browser back by itself.
+async function relayConversation({ page, base, server, shoot }, { name, form, submit, path, relayText, link }) {
+  // The relay page leads back to the page's own address (no query) with a GET.
+  const hold = (route) => (route.request().method() === "GET" && !route.request().url().includes("?")
+    ? route.fulfill({ status: 204 }) : route.continue());
+  await page.route(`**${path}`, hold);
+  const begin = async () => {
+    await page.goto(`${base}${form}`);
+    if (link) {
+      await page.evaluate(([id, href]) => {
+        const anchor = document.createElement("a");
+        anchor.id = id;
+        anchor.href = href;
+        anchor.textContent = "start";
+        document.body.append(anchor);
+      }, [submit.slice(1), link]);
+    }
+  };
+  await begin();
+  await shoot(`${name}-form`);
+  await page.click(submit);
+  await page.waitForSelector("#relay");
+  const text = await page.locator("#relay").innerText();
+  check(text.includes(relayText), `the relay page shows "${relayText}": ${text}`);
+  await shoot(`${name}-relay`);
+  await page.unroute(`**${path}`, hold);
+  await Promise.all([page.waitForNavigation(), page.click("#relay a")]);
+  await shoot(`${name}-end`);
+
+  await begin();
+  const mark = server.log.length;
+  await page.click(submit);
+  const deadline = Date.now() + 15000;
+  let ours = [];
+  while (Date.now() < deadline) {
+    ours = logSince(server, mark).filter((line) => line.includes(` ${path} `));
+    if (ours.some((line) => !line.includes(" RELAY"))) break;
+    await new Promise((done) => setTimeout(done, 100));
+  }
+  check(ours.length >= 2 && ours[0].includes(" RELAY"), `a RELAY page first, then the next step:\n${ours.join("\n")}`);
+  const final = ours.find((line) => !line.includes(" RELAY"));
+  check(final && !final.includes("no reply"), `the conversation ended with a reply: ${final}`);
+  await page.waitForLoadState("load");
+  check(!page.url().endsWith(path) || (await page.$("#message")) !== null, `it ends on a page (now at ${page.url()})`);
+  console.log(`    ${name} ended with: ${final.split(" ").slice(3).join(" ")}`);
+}
+
 const steps = [
   {
     name: "start-page",
@@ -125,39 +175,31 @@ const steps = [
   {
     name: "host-hand-off",
     needs: ["OMHost"],
-    run: async ({ page, base, server, shoot }) => {
-      await page.goto(`${base}/host.html`);
-      await shoot("host-page");
-      const mark = server.log.length;
-      const relayTexts = [];
-      page.on("domcontentloaded", async () => {
-        try {
-          const relay = await page.$("#relay");
-          if (relay) relayTexts.push(await relay.innerText());
-        } catch {
-          // The relay page moved on before it could be read; the server's log still tells.
-        }
+    run: async (visit) => {
+      await relayConversation(visit, {
+        name: "host", form: "/host.html", submit: "#host button", path: "/OMHost", relayText: "Contacting Orbitmere....",
       });
-      await page.click("#host button");
-      // The relay page leads back to /OMHost at once; the second request ends the hand-off.
-      const deadline = Date.now() + 15000;
-      let lines = [];
-      while (Date.now() < deadline) {
-        lines = logSince(server, mark);
-        const final = lines.filter((l) => l.includes(" /OMHost ")).find((l) => !l.includes(" RELAY"));
-        if (final) break;
-        await new Promise((done) => setTimeout(done, 100));
-      }
-      const hostLines = lines.filter((l) => l.includes(" /OMHost "));
-      check(hostLines.length >= 2 && hostLines[0].includes(" RELAY"), `a RELAY page first, then the hand-off:\n${lines.join("\n")}`);
-      check(!hostLines[1].includes(" RELAY") && !hostLines[1].includes("no reply"), `the second request ended it: ${hostLines[1]}`);
-      await page.waitForLoadState("load");
-      if (relayTexts.length > 0) check(relayTexts[0].includes("Contacting Orbitmere...."), `relay text: ${relayTexts[0]}`);
-      const url = page.url();
-      const landed = url.includes("/hosted.html") || (await page.$("#message")) !== null;
-      check(landed, `the hand-off ends on a page (now at ${url})`);
-      console.log(`    host hand-off ended with: ${hostLines[1].split(" ").slice(3).join(" ")}`);
-      await shoot("host-hand-off-end");
+    },
+  },
+  {
+    name: "join-conversation",
+    needs: ["OMJoin"],
+    run: async (visit) => {
+      await relayConversation(visit, {
+        name: "join", form: "/join.html", submit: "#join button", path: "/OMJoin", relayText: "Contacting game server....",
+      });
+    },
+  },
+  {
+    // The test build's probe page walks the same staged conversation (so the walk itself is
+    // checked before the plug-ins that need it are built).
+    name: "staged-conversation-probe",
+    needs: ["OMHttpProbe"],
+    run: async (visit) => {
+      await relayConversation(visit, {
+        name: "probe", form: "/launched.html", submit: "#probe-start", path: "/OMHttpProbe", relayText: "Contacting probe....",
+        link: "/OMHttpProbe?reply=staged&to=/done.html",
+      });
     },
   },
   {

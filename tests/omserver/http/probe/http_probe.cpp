@@ -1,5 +1,8 @@
 // A plug-in built only for the page server's tests. It answers as the request asks:
 //   reply=redirect|relay|fail|none|twice   (default redirect; the address is "to")
+//   reply=staged                            a two-step conversation kept in the cookie
+//                                           "PROBESTAGE": a RELAY page back to itself
+//                                           ("Contacting probe...."), then the redirect
 //   code=N, text=T                          the code and literal text of a fail reply
 //   sleep=MS                                waits that long first (to overlap requests)
 // and on every request uses a quarter megabyte of stack, writes "<b>written</b>" with
@@ -17,6 +20,8 @@
 OM_DEFINE_GET_PLUGIN_INFO("9.9.9%s(http probe)")
 
 namespace {
+
+void TextCopyReply(char* reply, size_t size) { snprintf(reply, size, "%s", "staged"); }
 
 void Echo(HostApi* api, int32_t scope, const char* name, const char* replyName) {
   char value[512];
@@ -55,12 +60,27 @@ OM_EXPORT int32_t Body(HostApi* api) {
   char message[512];
   bool hasText = api->GetVar(api, ScopeRequest, "text", message, sizeof message) >= 0;
 
+  // The relay page comes back without a query: a conversation under way goes on by its cookie.
+  char stage[512] = "";
+  api->GetVar(api, ScopeCookie, "PROBESTAGE", stage, sizeof stage);
+  if (stage[0] != '\0') TextCopyReply(reply, sizeof reply);
+
   if (strcmp(reply, "redirect") == 0) {
     api->Redirect(api, "SUCCESS", to, 0);
   } else if (strcmp(reply, "relay") == 0) {
     api->Respond(api, "RELAY", "/relay.html", 0, "Contacting probe....", api->PageUrl, 5);
   } else if (strcmp(reply, "fail") == 0) {
     api->Respond(api, "FAILURE", "/msgbase.html", om::DecimalValue(code), hasText ? message : nullptr, to, -1);
+  } else if (strcmp(reply, "staged") == 0) {
+    if (stage[0] == '\0') {
+      api->SetVar(api, ScopeCookie, "PROBESTAGE", "1");
+      api->SetVar(api, ScopeCookie, "PROBETO", to);
+      api->Respond(api, "RELAY", "/relay.html", 0, "Contacting probe....", api->PageUrl, 0);
+    } else {
+      api->GetVar(api, ScopeCookie, "PROBETO", to, sizeof to);
+      api->SetVar(api, ScopeCookie, "PROBESTAGE", "");
+      api->Redirect(api, "SUCCESS", to, 0);
+    }
   } else if (strcmp(reply, "twice") == 0) {
     api->Redirect(api, "SUCCESS", to, 0);
     api->Respond(api, "FAILURE", nullptr, 1101, nullptr, nullptr, -1);
