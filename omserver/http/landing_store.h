@@ -1,6 +1,7 @@
 // Carries what a plug-in request left for the page the browser lands on next: its reply
 // variables and the text it wrote. A redirect cannot carry them, so they wait here, keyed by
-// the browser's site cookie, until the landing page shows them (or a few minutes pass).
+// the browser's site cookie, for the page the reply leads to (and only that page) to show
+// them, until a later plug-in request replaces them or a few minutes pass.
 #ifndef OM_OMSERVER_HTTP_LANDING_STORE_H
 #define OM_OMSERVER_HTTP_LANDING_STORE_H
 
@@ -15,6 +16,7 @@
 namespace omserver::http {
 
 struct Landing {
+  std::string page;  // the site path the reply leads to, e.g. "/players.html"
   std::string plugin;
   NameValues replyVars;
   std::string body;

@@ -48,6 +48,14 @@ std::string QueryOf(const std::string& target) {
 
 bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
+// The site path of an address a reply leads to ("/players.html?x=1" gives "/players.html");
+// empty for an address elsewhere.
+std::string SitePath(const std::string& address) {
+  std::string path = address.substr(0, address.find_first_of("?#"));
+  if (path.empty() || path[0] != '/' || StartsWith(path, "//")) return {};
+  return path == "/" ? std::string("/index.html") : path;
+}
+
 std::string UtcNow() {
   std::time_t now = std::time(nullptr);
   std::tm parts{};
@@ -202,7 +210,11 @@ HttpReply PageServer::runPlugin(const Plugin& plugin, int32_t kind, const httpli
   RequestResult result = host_.run(plugin, spec);
   for (const std::string& note : result.hostLog) logLine("  " + plugin.name() + ": " + note);
   bool relay = !result.replies.empty() && result.replies.front().word.value_or("") == "RELAY";
-  if (!relay && kind == 1) landings_.put(browser, Landing{plugin.name(), result.replyVars, result.body});
+  if (!relay && kind == 1) {
+    const ReplyCall* call = result.replies.empty() ? nullptr : &result.replies.front();
+    std::string target = call == nullptr ? "" : call->call == "Redirect" ? call->url.value_or("") : call->target.value_or("");
+    landings_.put(browser, Landing{SitePath(target), plugin.name(), result.replyVars, result.body});
+  }
   HttpReply reply = MapReply(site_, plugin.name(), spec, result);
   if (result.replies.size() > 1) reply.summary += " (+" + std::to_string(result.replies.size() - 1) + " ignored)";
   return reply;
@@ -219,7 +231,8 @@ HttpReply PageServer::sitePage(const std::string& path, const httplib::Request& 
     std::optional<std::string> text = Site::read(*file);
     if (!text) return ErrorPage(site_, 500, "Unreadable page", "The page " + path + " cannot be read.");
     PageValues values;
-    if (std::optional<Landing> landing = landings_.get(browser)) {
+    std::optional<Landing> landing = landings_.get(browser);
+    if (landing && landing->page == path) {
       values.replyVars = landing->replyVars;
       values.body = landing->body;
     }

@@ -8,7 +8,7 @@
 // Steps for a plug-in that is not built are skipped (and said so). To extend the journey,
 // add a row to `steps`: { name, needs: ["OMAccount"], run: async (visit) => { ... } }.
 import { spawn } from "node:child_process";
-import { mkdtempSync, mkdirSync, rmSync } from "node:fs";
+import { mkdtempSync, mkdirSync, readdirSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { chromium } from "playwright-core";
@@ -244,6 +244,7 @@ const steps = [
 
 async function main() {
   mkdirSync(screenshotDir, { recursive: true });
+  for (const old of readdirSync(screenshotDir).filter((file) => file.endsWith(".png"))) rmSync(join(screenshotDir, old));
   const dataDir = mkdtempSync(join(tmpdir(), "om-journey-data-"));
   const profileDir = mkdtempSync(join(tmpdir(), "om-journey-profile-"));
   const server = await startServer(dataDir);

@@ -120,6 +120,9 @@ TEST_F(PageServerTest, LandingPageShowsTheReplyVariablesAndTextOfTheRedirectThat
   ASSERT_TRUE(landing);
   EXPECT_NE(landing->body.find("<b>written</b>"), std::string::npos) << "the written text is the plug-in's markup";
   EXPECT_NE(landing->body.find("&lt;b&gt;hello"), std::string::npos) << "reply variables are escaped";
+  auto elsewhere = c.Get("/players.html", {{"Cookie", site}});
+  ASSERT_TRUE(elsewhere);
+  EXPECT_EQ(elsewhere->body.find("written"), std::string::npos) << "only the page the reply led to shows it";
   auto stranger = c.Get("/done.html");
   ASSERT_TRUE(stranger);
   EXPECT_EQ(stranger->body.find("written"), std::string::npos) << "another browser sees nothing of it";
