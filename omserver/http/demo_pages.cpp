@@ -1,5 +1,6 @@
 #include "demo_pages.h"
 
+#include <optional>
 #include <random>
 #include <set>
 
@@ -153,8 +154,16 @@ std::string TablesPanel(Host& host, const std::vector<std::string>& words, const
     if (tables.empty()) return "<p class=\"notice\">" + HtmlEscape(missing) + "</p>\n";
     std::string html;
     for (const std::string& table : tables) {
-      html += "<h2>" + HtmlEscape(table) + "</h2>\n<div class=\"scroll\"><table>\n<tr>";
-      Statement rows = db.prepare("SELECT * FROM " + QuotedName(table) + " ORDER BY rowid DESC LIMIT 100");
+      html += "<h2>" + HtmlEscape(table) + "</h2>\n";
+      // Newest first where the table has row ids; in stored order where it has none.
+      std::optional<Statement> newest;
+      try {
+        newest.emplace(db.prepare("SELECT * FROM " + QuotedName(table) + " ORDER BY rowid DESC LIMIT 100"));
+      } catch (const SqliteError&) {
+        newest.emplace(db.prepare("SELECT * FROM " + QuotedName(table) + " LIMIT 100"));
+      }
+      Statement& rows = *newest;
+      html += "<div class=\"scroll\"><table>\n<tr>";
       for (int i = 0; i < rows.columnCount(); ++i) html += "<th>" + HtmlEscape(rows.columnName(i)) + "</th>";
       html += "</tr>\n";
       int count = 0;

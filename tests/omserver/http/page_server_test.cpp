@@ -179,6 +179,24 @@ TEST_F(PageServerTest, RepliesBecomePagesAndTheLogHasOneLinePerRequest) {
   EXPECT_NE(lines.find("GET /NoSuchPage.html 404 "), std::string::npos) << lines;
 }
 
+TEST_F(PageServerTest, MailOutboxShowsTheHostsMailTableEscapedOrSaysThereIsNone) {
+  start();
+  auto before = client().Get("/mail.html");
+  ASSERT_TRUE(before);
+  EXPECT_NE(before->body.find("keeps no mail outbox"), std::string::npos) << before->body;
+  server->host().withState([](SqliteDb& db) {
+    db.exec("CREATE TABLE mail_outbox (recipient TEXT, body TEXT);"
+            "INSERT INTO mail_outbox VALUES ('ann@example.org', 'Your code: <b>4711</b>');");
+  });
+  auto after = client().Get("/mail.html");
+  ASSERT_TRUE(after);
+  EXPECT_NE(after->body.find("ann@example.org"), std::string::npos) << after->body;
+  EXPECT_NE(after->body.find("Your code: &lt;b&gt;4711&lt;/b&gt;"), std::string::npos) << after->body;
+  auto servers = client().Get("/servers.html");
+  ASSERT_TRUE(servers);
+  EXPECT_EQ(servers->body.find("ann@example.org"), std::string::npos) << "the mails stay on the mail page";
+}
+
 TEST_F(PageServerTest, LoginChecksTheAccountDatabaseAndSetsTheLoginCookies) {
   start();
   auto c = client();
