@@ -13,9 +13,10 @@ done
 [ -x "${OM_CHROMIUM:-/usr/bin/chromium}" ] || { echo "the browser journey needs Debian's chromium (scripts/deps.sh installs it)"; exit 1; }
 
 mkdir -p "$work"
+export HOME="${HOME:-$work}"
 if ! cmp -s "$here/package-lock.json" "$work/package-lock.json" || [ ! -d "$work/node_modules/playwright-core" ]; then
   cp "$here/package.json" "$here/package-lock.json" "$work/"
-  (cd "$work" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+  (cd "$work" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error --cache "$work/.npm-cache")
 fi
 cp "$here/journey.mjs" "$work/"
 exec node "$work/journey.mjs" "$@"
