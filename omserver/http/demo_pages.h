@@ -1,12 +1,12 @@
 // The pages of the demo site that are not plug-ins: the stand-in for the service's login
-// (outside the plug-ins: it fills the table loginvalue and sets the login cookies), and the
-// views of the host's mail outbox, game servers, waiting lines and product records.
+// (outside the plug-ins: it fills the table loginvalue and sets the login cookies), the
+// host's mail outbox, and the game servers page where the people who run the site see and
+// change the game servers, their waiting lines and the product records.
 #ifndef OM_OMSERVER_HTTP_DEMO_PAGES_H
 #define OM_OMSERVER_HTTP_DEMO_PAGES_H
 
-#include <filesystem>
+#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "host.h"
 #include "reply_page.h"
@@ -15,16 +15,32 @@
 
 namespace omserver::http {
 
+// The "OMD" cookie of a login whose account has no player yet. The player pages take only
+// a complete login (every number above 0), so an account's first player could not be
+// created without one; this number names no player (player ids stay far below it).
+inline constexpr int32_t kNoPlayerYet = 2147483647;
+
 // POST /login with "handle", "password" and an optional "next" page: checks the pair in the
-// account database (db1.sqlite, table login), writes a loginvalue row and sets "OMV", "OMI",
-// "OMD" and "CHAR" (the account's default player, else its first active one, if any).
-HttpReply Login(const Site& site, const std::filesystem::path& dataDir, const NameValues& form);
+// account database (table login; the account must be active), writes a loginvalue row and
+// sets "OMV", "OMI", "OMD" and "CHAR": the account's default player, else its primary
+// player, else its first active one by name, else kNoPlayerYet and an empty name.
+HttpReply Login(const Site& site, Host& host, const NameValues& form);
 // Clears the login cookies.
 HttpReply Logout(const Site& site);
 
-// The HTML of a panel over the host's state: the tables of host.sqlite whose names hold one
-// of the words, newest rows first, every value escaped. Says so plainly when there is none.
-std::string TablesPanel(Host& host, const std::vector<std::string>& words, const std::string& missing);
+// The mail outbox: every mail the host took, newest first, with recipient, subject and
+// body escaped, and the links a mail carries as links into this site.
+std::string MailPanel(Host& host);
+
+// The game servers, their waiting lines and the product records, with the forms that
+// change them (each posting to a path under /servers/).
+std::string ServersPanel(Host& host);
+// POST /servers/ACTION: add (rid, gsid, name, access, fields "NAME=N ...", vars
+// "NAME=VALUE" lines), set (rid, field, value), var (rid, name, value, remove), places (rid,
+// places), admit (rid), remove (rid), product (pfid, entries "PFID:FEATURES ..."). Answers
+// with a redirect back to the servers page that says what was done, or an error page that
+// says what was wrong (nothing is changed then).
+HttpReply ServersAction(const Site& site, Host& host, const std::string& action, const NameValues& form);
 
 }  // namespace omserver::http
 

@@ -178,7 +178,10 @@ HttpReply PageServer::route(const httplib::Request& request, const std::string& 
     auto found = plugins_.find(path.substr(1));
     if (found != plugins_.end()) return runPlugin(*found->second, 1, request, browser, cookies);
   }
-  if (path == "/login" && request.method == "POST") return Login(site_, options_.dataDir, ParseUrlEncoded(request.body));
+  if (path == "/login" && request.method == "POST") return Login(site_, host_, ParseUrlEncoded(request.body));
+  if (StartsWith(path, "/servers/") && request.method == "POST") {
+    return ServersAction(site_, host_, path.substr(9), ParseUrlEncoded(request.body));
+  }
   if (path == "/logout") return Logout(site_);
   if (request.method == "POST") return ErrorPage(site_, 405, "Not here", "Nothing on this site takes a form at " + path + ".");
   return sitePage(path == "/" ? std::string("/index.html") : path, request, browser, cookies);
@@ -247,17 +250,8 @@ HttpReply PageServer::sitePage(const std::string& path, const httplib::Request& 
         return list.empty() ? std::string("<li>none</li>") : list;
       }
       if (name == "has") return plugins_.count(argument) ? std::string("yes") : std::string("no");
-      if (name == "panel" && argument == "mail") {
-        return TablesPanel(host_, {"mail", "outbox"},
-                           "The host keeps no mail outbox in this build yet: the mails the account pages send "
-                           "(activation codes, forgotten names and passwords) will be listed here once the host "
-                           "services are in.");
-      }
-      if (name == "panel" && argument == "servers") {
-        return TablesPanel(host_, {"server", "queue", "line", "product", "wait"},
-                           "The host keeps no game servers, waiting lines or product records in this build yet: "
-                           "they will be listed here once the host services are in.");
-      }
+      if (name == "panel" && argument == "mail") return MailPanel(host_);
+      if (name == "panel" && argument == "servers") return ServersPanel(host_);
       return std::nullopt;
     };
     reply.body = RenderPage(site_, *text, values, &extra);
