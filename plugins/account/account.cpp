@@ -106,23 +106,23 @@ constexpr om::PageDefinition<OMAccount> kPage = {
 
 }  // namespace
 
-// Rows whose handler is null answer "action has no function." until their action is built.
+// A row without a handler would answer "action has no function.".
 const ActionEntry kActions[] = {
     {1, "GetInfo", GetInfo},
     {2, "SetInfo", SetInfo},
     {3, "ChangeName", ChangeName},
     {4, "ChangePassword", ChangePassword},
     {5, "ChangeEMail", ChangeEMail},
-    {6, "ForgotName", nullptr},
-    {7, "ForgotPassword", nullptr},
-    {8, "ForgotBoth", nullptr},
-    {9, "ForgotAccount", nullptr},
-    {10, "ForgotActivationCode", nullptr},
+    {6, "ForgotName", ForgotName},
+    {7, "ForgotPassword", ForgotPassword},
+    {8, "ForgotBoth", ForgotBoth},
+    {9, "ForgotAccount", ForgotAccount},
+    {10, "ForgotActivationCode", ForgotActivationCode},
     {11, "New", NewAccount},
-    {12, "Delete", nullptr},
-    {15, "AgreeToTerms", nullptr},
-    {17, "GoToOMCom", nullptr},
-    {18, "ActivateAccount", nullptr},
+    {12, "Delete", DeleteAccount},
+    {15, "AgreeToTerms", AgreeToTerms},
+    {17, "GoToOMCom", GoToOMCom},
+    {18, "ActivateAccount", ActivateAccount},
     {0, nullptr, nullptr},
 };
 

@@ -77,6 +77,10 @@ struct OMAccount : om::Page<kVarCapacity> {
   int32_t PerformChangePasswordOperationOnDatabase();
   int32_t PerformChangeEMailOperationOnDatabase();
   int32_t PerformNewAccountOperationOnDatabase();
+  int32_t PerformActivateAccountOperationOnDatabase();
+  int32_t PerformDeleteAccountOnDatabase();
+  int32_t PerformAgreeToTermsOperationOnDatabase();
+  int32_t PerformGoToOMComOperationOnDatabase();
 };
 
 // The action table, ended by a row whose number and name are zero.
@@ -89,6 +93,15 @@ int32_t ChangeName(OMAccount& page, int32_t* end);
 int32_t ChangePassword(OMAccount& page, int32_t* end);
 int32_t ChangeEMail(OMAccount& page, int32_t* end);
 int32_t NewAccount(OMAccount& page, int32_t* end);
+int32_t ForgotName(OMAccount& page, int32_t* end);
+int32_t ForgotPassword(OMAccount& page, int32_t* end);
+int32_t ForgotBoth(OMAccount& page, int32_t* end);
+int32_t ForgotAccount(OMAccount& page, int32_t* end);
+int32_t ForgotActivationCode(OMAccount& page, int32_t* end);
+int32_t ActivateAccount(OMAccount& page, int32_t* end);
+int32_t DeleteAccount(OMAccount& page, int32_t* end);
+int32_t AgreeToTerms(OMAccount& page, int32_t* end);
+int32_t GoToOMCom(OMAccount& page, int32_t* end);
 
 // ---- Stages -------------------------------------------------------------------------------
 // Sends the action's relay page for an interim stage (0, or 1 in three-request actions) and

@@ -84,16 +84,6 @@ TEST_F(PageTest, TheFirstRequestKeepsAllFortyTwoPageVariablesInTheSession) {
   }
 }
 
-TEST_F(PageTest, ActionsNotYetOfferedAnswerThatTheyHaveNoFunction) {
-  for (const char* action : {"ForgotName", "ForgotPassword", "ForgotBoth", "ForgotAccount", "ForgotActivationCode",
-                             "Delete", "AgreeToTerms", "GoToOMCom", "ActivateAccount"}) {
-    auto result = NewBrowser().visit(Form(action, {{"email", "a@b.example"}}));
-    SCOPED_TRACE(action);
-    ExpectBareFailure(omtest::OnlyReply(result), 0, std::string("action has no function."));
-    EXPECT_EQ(ClosedWith(result), 1);
-  }
-}
-
 TEST_F(PageTest, AStoredStageOutOfRangeIsRefused) {
   struct Case { const char* action; NameValues fields; int code; std::optional<std::string> text; } cases[] = {
       {"ChangePassword", PasswordChange(), 0, "Illegal stage value."},
