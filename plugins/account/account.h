@@ -136,6 +136,9 @@ int32_t RestrictionCode(int32_t mask);
 // Binds chid and om_restrictions_binaryVal of the current result and folds every row.
 int32_t ReadRestrictionMask(om::DbStep& step, RestrictionRows rule);
 
+// The reply code for what omdll_createlogin returned: 0 when the account was created.
+int32_t CreateLoginRefusal(int32_t returnValue);
+
 // ---- Event records and the event log ------------------------------------------------------
 enum class AccountEvent { SetInfo, ChangeName, ChangeEMail, Delete };
 // Posts the event record of a successful change: account, code and source of the event's

@@ -125,11 +125,12 @@ int32_t MailEach(OMAccount& page, int32_t* end, ForgottenBody kind) {
 int32_t MailActivationCode(OMAccount& page, const ForgottenAccount& account) {
   char code[16];
   snprintf(code, sizeof code, "%d", account.activation);
-  // The typed address holds no unsafe character and the template is short: the link fits.
+  // The template is short and the address at most 63 characters: the link fits. The code
+  // goes in first, so that an address that happens to hold a placeholder stays as typed.
   char link[kMailSize];
   om::TextCopy(link, kActivationLinkTemplate, kMailSize);
-  om::TextReplaceAllNoCase(link, "$(EMAIL)", page.email);
   om::TextReplaceAllNoCase(link, "$(ACTIVATIONCODE)", code);
+  om::TextReplaceAllNoCase(link, "$(EMAIL)", page.email);
   char body[kMailSize];
   // A mail whose link would be cut is not sent.
   const int written = snprintf(body, sizeof body, kActivationBody, account.activation, link, link);

@@ -74,14 +74,14 @@ int32_t FormRefusal(OMAccount& page) {
   return 0;
 }
 
-int32_t ProcedureRefusal(int32_t returnValue) {
+}  // namespace
+
+int32_t CreateLoginRefusal(int32_t returnValue) {
   if (returnValue >= 0) return 0;
   if (returnValue == kProcedureNameTaken) return kCodeNameTaken;
   if (returnValue == kProcedureEmailTaken) return kCodeEmailTaken;
   return kCodeProcedureFailed;
 }
-
-}  // namespace
 
 int32_t OMAccount::PerformNewAccountOperationOnDatabase() {
   om::DbStep step(*this, kAccountDatabase, "OMAccount.dll:NewAccount1");
@@ -96,7 +96,7 @@ int32_t OMAccount::PerformNewAccountOperationOnDatabase() {
   const int32_t rows = step.fetchAll();
   step.close();
   if (rows == 0) return step.fail(kCodeProcedureFailed);
-  if (const int32_t refusal = ProcedureRefusal(returnValue)) return step.fail(refusal);
+  if (const int32_t refusal = CreateLoginRefusal(returnValue)) return step.fail(refusal);
 
   // The login row exists from here on; a failure below is reported and nothing is undone.
   step.startStatement("OMAccount.dll:NewAccount2");

@@ -134,6 +134,17 @@ TEST_F(ForgottenTest, ForgotActivationCodeMailsThePendingAccountItsCodeAndLink) 
             "link:\r\n<a href=\"" + link + "\">" + link + "</a>\r\n\r\nThank you for playing in Orbitmere!\r\n");
 }
 
+TEST_F(ForgottenTest, TheLinkKeepsAnAddressThatHoldsAPlaceholderAsTyped) {
+  const int64_t cid = AddAccount("odd", "secret", "a$(ActivationCode)@orbitmere.example", "P");
+  Sql("UPDATE login SET activation = 31 WHERE cid = " + std::to_string(cid));
+  auto conversation = Forgot("ForgotActivationCode", "a$(ActivationCode)@orbitmere.example");
+  ASSERT_EQ(conversation.back().mails.size(), 1u);
+  const std::string link =
+      "https://www.orbitmere.example/activateaccount.htm?email=a$(ActivationCode)@orbitmere.example&activationcode=31";
+  EXPECT_NE(conversation.back().mails[0].body.find("<a href=\"" + link + "\">" + link + "</a>"), std::string::npos)
+      << conversation.back().mails[0].body;
+}
+
 TEST_F(ForgottenTest, ForgotActivationCodeAnswersAccountsThatAreNotWaitingForACode) {
   struct Case { const char* status; int activation; std::string text; } cases[] = {
       {"S", 5, "This account is currently suspended."},
