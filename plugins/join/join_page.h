@@ -75,6 +75,8 @@ int32_t ApplyStatLimits(JoinPage& page, const ServerRecord& record);
 int32_t InsertStatTicket(JoinPage& page);
 // PCID, NAMEINFO and SQUADINFO sealed with the server's key.
 void ComputeIdentityTexts(JoinPage& page);
+// The identity cookies of a Login or Stat join under the server's cookie prefix.
+void SetIdentityCookies(JoinPage& page, const char* prefix, bool ownServer);
 
 // A diagnostic record the host keeps beyond the request. 0, or -1.
 int32_t WriteStepRecord(HostApi* api, const char* name, const char* text, int32_t lifetime);
