@@ -154,6 +154,9 @@ inline void ExpectAdmitted(const RequestResult& result, const std::string& addre
   EXPECT_EQ(reply.call, "Redirect") << what << " (code " << reply.code << ")";
   EXPECT_EQ(reply.word, "SUCCESS") << what << " (code " << reply.code << ")";
   EXPECT_EQ(reply.url, address) << what;
+  std::string misuse;
+  for (const std::string& line : result.hostLog) misuse += line + "\n";
+  EXPECT_EQ(misuse, "") << what << ": the host noted misuse";
 }
 
 }  // namespace omtest
