@@ -32,7 +32,7 @@ void ReadAction(JoinPage& page) {
 }
 
 int32_t SelectMode(JoinPage& page) {
-  const ModeEntry* row = om::FindAction(kModes, page.mode);
+  const om::ModeEntry* row = om::FindAction(kModes, page.mode);
   if (row == nullptr) return om::FailBare(page.api, om::CodeUnknownMode);
   page.modeNumber = row->number;
   return 0;

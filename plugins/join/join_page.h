@@ -16,11 +16,6 @@ enum { JoinVarCapacity = 64, SealedTextSize = 2048 };
 // Join modes: the rows of kModes (join_tables.h).
 enum : int32_t { ModeAnonymous = 1, ModeLogin = 2, ModeStat = 3, ModeAuth = 4 };
 
-struct ModeEntry {
-  int32_t number;
-  const char* name;
-};
-
 struct JoinPage : om::Page<JoinVarCapacity> {
   int32_t pfid;                            // "pfid": product family of the game
   int32_t pfid2;                           // "pfid2": the expansion joined with, 0 when none

@@ -14,7 +14,7 @@ inline constexpr char kSessionTag[] = "OMJoin.dll:SESSIONTAG";
 inline constexpr char kSessionCookie[] = "OMJOINSESSIONTAG";
 inline constexpr char kPluginName[] = "OMJoin.dll";
 
-inline constexpr ModeEntry kModes[] = {
+inline constexpr om::ModeEntry kModes[] = {
     {ModeAnonymous, "Anonymous"},
     {ModeLogin, "Login"},
     {ModeStat, "Stat"},

@@ -15,6 +15,12 @@ const char* const kResetToEmpty[] = {"PUBPCID",      "PUBNAMEINFO", "PUBSQUADINF
                                      "OMNAMEINFO",   "OMSQUADINFO", "OMTI",         "OMTV",          "OMJOINTICKET",
                                      "AFFPCID",      "AFFNAMEINFO", "AFFSQUADINFO", "AFFJOINTICKET"};
 
+TEST_F(JoinTest, PluginInformation) {
+  EXPECT_EQ(plugin->info().interfaceId, 73);
+  EXPECT_STREQ(plugin->info().version, "0.0.1r(.NET)");
+  EXPECT_NE(plugin->info().built[0], '\0');
+}
+
 TEST_F(JoinTest, TheFirstRequestOnlyResetsTheCookiesAndRelays) {
   RequestResult first = request(form("Login", {{"pfid2", "5"}}));
   const omserver::ReplyCall& reply = OnlyReply(first);
