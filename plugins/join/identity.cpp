@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "cookies.h"
 #include "join_page.h"
 #include "join_tables.h"
 #include "sealing.h"
@@ -40,12 +41,6 @@ void SetCookie(JoinPage& page, const char* prefix, const char* name, const char*
   page.api->SetVar(page.api, ScopeCookie, cookie, value);
 }
 
-void SetNumberCookie(JoinPage& page, const char* name, int32_t value) {
-  char text[32];
-  snprintf(text, sizeof text, "%ld", static_cast<long>(value));
-  page.api->SetVar(page.api, ScopeCookie, name, text);
-}
-
 }  // namespace
 
 void ComputeIdentityTexts(JoinPage& page) {
@@ -72,8 +67,8 @@ void SetIdentityCookies(JoinPage& page, const char* prefix, bool ownServer) {
   SetCookie(page, prefix, "PCID", page.pcidText);
   page.api->SetVar(page.api, ScopeCookie, "PUBPCID", page.pcidText);
   if (ownServer) {
-    SetNumberCookie(page, "OMPF", page.pfid);
-    SetNumberCookie(page, "OMPF2", page.pfid2);
+    SetNumberCookie(page.api, "OMPF", page.pfid);
+    SetNumberCookie(page.api, "OMPF2", page.pfid2);
   }
   SetCookie(page, prefix, "NAMEINFO", page.nameInfoText);
   SetCookie(page, prefix, "SQUADINFO", page.squadInfoText);

@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "cookies.h"
 #include "join_page.h"
 #include "join_tables.h"
 #include "login_cookies.h"
@@ -31,18 +32,12 @@ enum : int32_t { LineAdmitted = 0, LineWaiting = 1, LineUnknownServer = -1, Line
 
 bool IsLoginMode(int32_t mode) { return mode == ModeLogin || mode == ModeStat; }
 
-void SetNumberCookie(JoinPage& page, const char* name, int32_t value) {
-  char text[32];
-  snprintf(text, sizeof text, "%ld", static_cast<long>(value));
-  page.api->SetVar(page.api, ScopeCookie, name, text);
-}
-
 // Every request starts from empty identity and ticket cookies, so a join never leaves the
 // values of an earlier one behind.
 void ResetCookies(JoinPage& page) {
   for (const char* name : kResetCookiesBefore) page.api->SetVar(page.api, ScopeCookie, name, "");
-  SetNumberCookie(page, "OMPF", page.pfid);
-  SetNumberCookie(page, "OMPF2", page.pfid2);
+  SetNumberCookie(page.api, "OMPF", page.pfid);
+  SetNumberCookie(page.api, "OMPF2", page.pfid2);
   for (const char* name : kResetCookiesAfter) page.api->SetVar(page.api, ScopeCookie, name, "");
 }
 
@@ -50,12 +45,6 @@ const char* CookiePrefix(const ServerRecord& server) {
   if (server.ownServer != 0) return "OM";
   if (server.affiliateServer != 0) return "AFF";
   return "PUB";
-}
-
-// A cookie's text, or the empty text when the browser has none.
-void ReadCookie(JoinPage& page, const char* name, char* buffer, int32_t size) {
-  if (page.api->GetVar(page.api, ScopeCookie, name, buffer, size) < 0) buffer[0] = '\0';
-  buffer[size - 1] = '\0';
 }
 
 // The waiting page: the server, the place in line and the way out. Cut at the buffer.
@@ -79,7 +68,7 @@ enum class LineOutcome { GoOn, Replied, Failed };
 // else poll; only an admitted player goes on.
 LineOutcome WaitInLine(JoinPage& page, const ServerRecord& server, int32_t* end) {
   HostApi* api = page.api;
-  ReadCookie(page, kLineTicketCookie, page.lineTicket, om::PageTextSize);
+  ReadCookie(page.api, kLineTicketCookie, page.lineTicket, om::PageTextSize);
   if (page.lineTicket[0] == '\0') {
     if (api->QueueEnter(api, page.lineTicket, om::PageTextSize) < 0) {
       om::FailCode(page, CodeQueueEnterFailed);
@@ -129,7 +118,7 @@ LineOutcome WaitInLine(JoinPage& page, const ServerRecord& server, int32_t* end)
 
 void PostJoinEvent(JoinPage& page) {
   char userId[kUserIdSize];
-  ReadCookie(page, kUserIdCookie, userId, kUserIdSize);
+  ReadCookie(page.api, kUserIdCookie, userId, kUserIdSize);
   EventRecord record = om::MakeEventRecord(page.login.AccountId, kJoinEventCode, kEventSource);
   record.loginValue = page.login.LoginValue;
   om::TextCopy(record.accountName, page.handle, sizeof record.accountName);
@@ -151,7 +140,7 @@ void PostJoinEvent(JoinPage& page) {
 // The host's join ticket for the game server. 0, or -1 after replying 3400.
 int32_t RequestJoinTicket(JoinPage& page, const ServerRecord& server) {
   char userId[om::PageTextSize];
-  ReadCookie(page, kUserIdCookie, userId, om::PageTextSize);
+  ReadCookie(page.api, kUserIdCookie, userId, om::PageTextSize);
   JoinTicketRequest request;
   memset(&request, 0, sizeof request);
   request.accountId = page.login.AccountId;
@@ -274,8 +263,8 @@ int32_t ServerUpPage(JoinPage& page, int32_t* end) {
     if (mode == ModeStat && InsertStatTicket(page) < 0) return om::kFailed;
     SetIdentityCookies(page, prefix, server.ownServer != 0);
     if (mode == ModeStat && server.ownServer != 0) {
-      SetNumberCookie(page, "OMTI", page.statTicketId);
-      SetNumberCookie(page, "OMTV", page.statTicketValue);
+      SetNumberCookie(page.api, "OMTI", page.statTicketId);
+      SetNumberCookie(page.api, "OMTV", page.statTicketValue);
     }
   }
 

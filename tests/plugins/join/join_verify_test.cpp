@@ -153,6 +153,24 @@ TEST_F(JoinTest, SquadDecorationsAndTheNameTag) {
   }
 }
 
+TEST_F(JoinTest, AnOversizedSquadIsCutAndItsSealedTextLeftEmpty) {
+  addServer();
+  logIn();
+  sql(1, "INSERT INTO omsquad (squid, name, abbrev, deco) VALUES (5, '" + std::string(600, 'n') + "', '" +
+             std::string(600, 'a') + "', 1);"
+         "INSERT INTO omsquadmember (squid, chid) VALUES (5, 7);");
+  RequestResult result = join("Login", {{"pfid", "26"}});
+  ExpectAdmitted(result, "/ok.htm?rid=100", "an oversized squad");
+  std::vector<std::string> debug = stepRecords(result, "*** DEBUG SQUAD INFO ***");
+  ASSERT_EQ(debug.size(), 1u);
+  EXPECT_EQ(debug[0].size(), 1023u) << "the debug text is cut at its buffer";
+  EXPECT_EQ(result.cookie("OMSQUADINFO"), "") << "a squad payload beyond 1019 bytes cannot be sealed";
+  std::optional<std::string> name = Unseal(result.cookie("OMNAMEINFO").value_or(""), kKey);
+  ASSERT_TRUE(name.has_value());
+  EXPECT_EQ(name->size(), 512u) << "the name with its squad tag is cut at 511 characters and its zero";
+  EXPECT_EQ(name->substr(0, 4), "Fox[");
+}
+
 TEST_F(JoinTest, APlayerInNoSquadAndTheSealedTexts) {
   addServer({{"scramble-key", 777}});
   logIn("31", "1", "7", "NotTheDatabaseName");
