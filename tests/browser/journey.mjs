@@ -1,13 +1,18 @@
-// The browser journey through the demo site: starts `omserver serve` on a free loopback port
-// with a fresh data directory, drives the system's Chromium through the site step by step,
-// checks what a visitor sees (and what the server's request log shows), and saves a
-// screenshot of each main page.
+// The browser journey through the demo site: creates the demo data (`omserver init-db --demo`
+// and the demo game servers of scripts/run.sh) in a fresh data directory, starts `omserver
+// serve` on a free loopback port, drives the system's Chromium through the site step by step
+// as a new visitor would (create an account, activate it from the mail outbox, log in, create
+// and select players, join a full game server, wait in its line and be admitted), checks what
+// the visitor sees (and what the server's request log shows), and saves a screenshot of each
+// main page.
 //
 //   node journey.mjs OMSERVER PLUGIN_DIR SITE_DIR SCREENSHOT_DIR
 //
-// Steps for a plug-in that is not built are skipped (and said so). To extend the journey,
-// add a row to `steps`: { name, needs: ["OMAccount"], run: async (visit) => { ... } }.
-import { spawn } from "node:child_process";
+// Steps for a plug-in that is not built are skipped (and said so); the steps after them
+// that would need what they made fall back to the demo data (the join uses the demo account
+// alice when no player could be made). To extend the journey, add a row to `steps`:
+// { name, needs: ["OMAccount"], run: async (visit) => { ... } }.
+import { spawn, spawnSync } from "node:child_process";
 import { mkdtempSync, mkdirSync, readdirSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
@@ -24,6 +29,88 @@ const chromiumFlags = ["--headless", "--no-sandbox", "--disable-gpu", "--disable
 
 function check(condition, what) {
   if (!condition) throw new Error(what);
+}
+
+// The demo game servers and product records, as scripts/run.sh sets them up.
+const kDemoServers = [
+  ["server", "add", "--rid", "1", "--gsid", "OM-HARBOUR", "--name", "Orbitmere Harbour", "--own", "1", "--queued", "1",
+    "--places", "0", "--address", "127.0.0.1:27901", "--scramble-key", "4242"],
+  ["server", "add", "--rid", "2", "--gsid", "OM-LIGHTHOUSE", "--name", "Orbitmere Lighthouse", "--own", "1", "--queued", "1",
+    "--places", "3", "--address", "127.0.0.1:27902", "--scramble-key", "1717"],
+  ["product", "set", "26", "26:1", "27:3"],
+];
+
+// The new visitor of the journey.
+const kVisitor = { name: "mira", password: "stars12", email: "mira@example.com", first: "Mira", last: "Moss" };
+
+function demoData(dataDir) {
+  for (const args of [["init-db", "--demo"], ...kDemoServers]) {
+    const run = spawnSync(omserver, [...args, "--data", dataDir], { encoding: "utf8" });
+    check(run.status === 0, `omserver ${args.join(" ")} failed (${run.status}):\n${run.stdout}${run.stderr}`);
+  }
+}
+
+const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
+
+async function cookieMap(context) {
+  return Object.fromEntries((await context.cookies()).map((c) => [c.name, decodeURIComponent(c.value)]));
+}
+
+// Posts a form of the page the browser is on (clicks submit) and lets the conversation run
+// as a visitor sees it: every interim page leads on by itself, until a page that is not an
+// interim one (a message page, or the page a redirect leads to). Checks that the server sent
+// exactly the given interim texts first, in order; shoots the first interim page when it
+// stays long enough to be seen. Returns the request log line of the final reply.
+async function conversation({ page, server, shoot }, { name, submit, path, relays, timeout = 20000 }) {
+  const mark = server.log.length;
+  const bodies = [];
+  const onResponse = (answer) => {
+    if (new URL(answer.url()).pathname === path && answer.status() === 200) bodies.push(answer.text().catch(() => ""));
+  };
+  let shot = false;
+  const onLoad = async () => {
+    if (shot) return;
+    shot = true;
+    try {
+      if (await page.locator("#relay").count() > 0) await shoot(`${name}-relay`);
+    } catch { /* the page moved on while it was shot */ }
+  };
+  page.on("response", onResponse);
+  page.on("load", onLoad);
+  try {
+    await page.click(submit);
+    const deadline = Date.now() + timeout;
+    let ours = [];
+    let final;
+    while (Date.now() < deadline) {
+      ours = logSince(server, mark).filter((line) => line.includes(` ${path} `));
+      final = ours.find((line) => !line.includes(" RELAY"));
+      if (final) break;
+      await sleep(100);
+    }
+    check(final, `${name}: the conversation ended within ${timeout / 1000} s:\n${ours.join("\n")}`);
+    const interim = ours.slice(0, ours.indexOf(final));
+    check(interim.length === relays.length,
+      `${name}: ${relays.length} interim page(s) came back by themselves, then the reply:\n${ours.join("\n")}`);
+    if (final.includes(" 302 ")) {
+      await page.waitForURL((url) => !url.pathname.endsWith(path));
+    } else {
+      await page.waitForSelector("#message");
+    }
+    await page.waitForLoadState("load");
+    const texts = (await Promise.all(bodies)).filter((body) => body.includes('id="relay"'));
+    relays.forEach((text, i) => check(texts[i] && texts[i].includes(text),
+      `${name}: interim page ${i + 1} says "${text}":\n${(texts[i] || "(none)").slice(0, 600)}`));
+    console.log(`    ${name} ended with: ${final.split(" ").slice(3).join(" ")}`);
+    return final;
+  } finally {
+    page.off("response", onResponse);
+    page.off("load", onLoad);
+  }
+}
+
+async function messageText(page) {
+  return (await page.locator("#message").innerText()).replace(/\s+/g, " ");
 }
 
 // The server, with its request log kept for the checks.
@@ -187,15 +274,6 @@ const steps = [
     },
   },
   {
-    name: "join-conversation",
-    needs: ["OMJoin"],
-    run: async (visit) => {
-      await relayConversation(visit, {
-        name: "join", form: "/join.html", submit: "#join button", path: "/OMJoin", relayText: "Contacting game server....",
-      });
-    },
-  },
-  {
     // The test build's probe page walks the same staged conversation (so the walk itself is
     // checked before the plug-ins that need it are built).
     name: "staged-conversation-probe",
@@ -215,7 +293,8 @@ const steps = [
         check(answer.status() === 200, `${name}.html answers 200`);
         await shoot(`${name}-page`);
       }
-      check(await page.locator("#servers").count() === 1, "the game servers page has its panel");
+      check((await page.locator("#server-1").innerText()).includes("Orbitmere Harbour"), "the servers page lists the demo server");
+      check((await page.locator("#product-26").innerText()).includes("27:3"), "and the demo product record");
     },
   },
   {
@@ -240,6 +319,189 @@ const steps = [
       await shoot("players-not-logged-in");
     },
   },
+  {
+    name: "create-account",
+    needs: ["OMAccount"],
+    run: async (visit) => {
+      const { page, base, shoot } = visit;
+      await page.goto(`${base}/account.html`);
+      const form = page.locator("#account-New");
+      for (const [field, value] of [["name1", kVisitor.name], ["name2", kVisitor.name], ["password1", kVisitor.password],
+        ["password2", kVisitor.password], ["email1", kVisitor.email], ["email2", kVisitor.email],
+        ["firstname", kVisitor.first], ["lastname", kVisitor.last], ["city", "Saltmarsh"]]) {
+        await form.locator(`[name=${field}]`).fill(value);
+      }
+      await form.scrollIntoViewIfNeeded();
+      await shoot("new-account-form");
+      await conversation(visit, { name: "new-account", submit: "#account-New button", path: "/OMAccount",
+        relays: ["Contacting account databases....", "Creating account...."] });
+      const message = await messageText(page);
+      check(message.includes("Your Orbitmere Account has been created."), `the account was created: ${message}`);
+      check(message.includes("A welcome message has been sent to your email address."), "and the welcome mail sent");
+      await shoot("new-account-created");
+    },
+  },
+  {
+    name: "activation-mail",
+    needs: ["OMAccount"],
+    run: async (visit) => {
+      const { page, base, shoot } = visit;
+      await page.goto(`${base}/account.html`);
+      await page.locator("#account-ForgotActivationCode [name=email]").fill(kVisitor.email);
+      await conversation(visit, { name: "activation-code", submit: "#account-ForgotActivationCode button", path: "/OMAccount",
+        relays: ["Contacting account databases...."] });
+      const message = await messageText(page);
+      check(message.includes("The information you requested has been sent to your email address."), `the code was mailed: ${message}`);
+
+      await page.goto(`${base}/mail.html`);
+      const newest = page.locator("#outbox article.mail").first();
+      check((await newest.locator(".to").innerText()) === kVisitor.email, "the newest mail goes to the new account's address");
+      check((await newest.locator(".subject").innerText()) === "Requested Orbitmere Account Information", "with the subject");
+      const body = await newest.locator(".body").innerText();
+      const code = /Activation Code is "(\d+)"/.exec(body);
+      check(code && code[1] !== "0", `the mail carries the activation code: ${body}`);
+      const subjects = await page.locator("#outbox .subject").allInnerTexts();
+      check(subjects.includes(`Welcome to Orbitmere "${kVisitor.name}"!`), `the welcome mail is in the outbox too: ${subjects.join(" | ")}`);
+      await shoot("mail-outbox");
+
+      await Promise.all([page.waitForURL("**/activateaccount.htm?*"), newest.locator("a.mail-link").click()]);
+      const form = page.locator("#account-ActivateAccount");
+      check((await form.locator("[name=email]").inputValue()) === kVisitor.email, "the activation page has the address");
+      check((await form.locator("[name=activationcode]").inputValue()) === code[1], "and the code of the mail");
+      await shoot("activation-page");
+      await conversation(visit, { name: "activate", submit: "#account-ActivateAccount button", path: "/OMAccount",
+        relays: ["Changing account email address...."] });
+      const done = await messageText(page);
+      check(done.includes("Account has been activated. Please log in."), `the account is active: ${done}`);
+      await shoot("activated");
+    },
+  },
+  {
+    name: "log-in",
+    needs: ["OMAccount"],
+    run: async ({ page, base, context, shoot }) => {
+      await page.goto(`${base}/login.html`);
+      await page.fill("#login [name=handle]", kVisitor.name);
+      await page.fill("#login [name=password]", "wrong-one");
+      await Promise.all([page.waitForNavigation(), page.click("#login button")]);
+      check((await page.locator("main").innerText()).includes("do not match"), "a wrong password is refused");
+      check(!(await cookieMap(context)).OMV, "and sets no login cookies");
+
+      await page.goto(`${base}/login.html`);
+      await page.fill("#login [name=handle]", kVisitor.name);
+      await page.fill("#login [name=password]", kVisitor.password);
+      await shoot("login-form");
+      await Promise.all([page.waitForURL("**/index.html"), page.click("#login button")]);
+      const cookies = await cookieMap(context);
+      check(Number(cookies.OMV) > 0 && Number(cookies.OMI) > 5, `the login cookies name the new account: ${JSON.stringify(cookies)}`);
+      check(Number(cookies.OMD) > 0 && cookies.CHAR === "", "an account without players yet gets a placeholder player number");
+      check((await page.locator(".who").innerText()).includes(`account ${cookies.OMI}`), "the page header names the account");
+      await shoot("logged-in");
+    },
+  },
+  {
+    name: "personal-data",
+    needs: ["OMAccount"],
+    run: async (visit) => {
+      const { page, base, shoot } = visit;
+      await page.goto(`${base}/account.html`);
+      await conversation(visit, { name: "get-info", submit: "#account-GetInfo button", path: "/OMAccount",
+        relays: ["Contacting account databases...."] });
+      check(page.url().includes("/account-info.html"), `GetInfo leads to the personal data page: ${page.url()}`);
+      check((await page.locator("#account-SetInfo [name=firstname]").inputValue()) === kVisitor.first, "the form has the first name");
+      check((await page.locator("#account-SetInfo [name=lastname]").inputValue()) === kVisitor.last, "and the last name");
+      check((await page.locator("#account-SetInfo [name=city]").inputValue()) === "Saltmarsh", "and the city");
+      await shoot("personal-data");
+    },
+  },
+  {
+    name: "players",
+    needs: ["OMAccount", "OMCharacter"],
+    run: async (visit) => {
+      const { page, base, context, shoot } = visit;
+      for (const name of ["Nova", "Vega"]) {
+        await page.goto(`${base}/players.html`);
+        await page.fill("#players-new [name=newcharactername]", name);
+        await conversation(visit, { name: `new-player-${name}`, submit: "#players-new button", path: "/OMCharacter",
+          relays: ["Creating new player...."] });
+        check(page.url().includes("/players.html"), `creating ${name} leads back to the players page: ${page.url()}`);
+        check((await page.locator("#charactername").innerText()) === name, `the new player ${name} is the default`);
+      }
+      const list = page.locator("#playerlist");
+      check((await list.locator("u").innerText()) === "Vega", "the list underlines the default player");
+      check(await list.locator("a", { hasText: "Nova" }).count() === 1, "and links the other one");
+      await shoot("players-list");
+      await conversation(visit, { name: "select-player", submit: "#playerlist a:has-text('Nova')", path: "/OMCharacter",
+        relays: ["Selecting player...."] });
+      check((await page.locator("#charactername").innerText()) === "Nova", "Nova is the default now");
+      check((await page.locator("#playerlist u").innerText()) === "Nova", "and underlined in the list");
+      const cookies = await cookieMap(context);
+      check(cookies.CHAR === "Nova" && Number(cookies.OMD) > 0 && Number(cookies.OMD) < 2147483647,
+        `the login cookies name the selected player: ${JSON.stringify(cookies)}`);
+      await shoot("player-selected");
+    },
+  },
+  {
+    name: "join-waiting-line",
+    needs: ["OMJoin"],
+    run: async ({ page, base, context, shoot, plugins, newVisitor }) => {
+      const text = async (where) => (await where.locator("body").innerText()).replace(/\s+/g, " ");
+      const waitForText = async (where, wanted, timeout = 20000) => {
+        const deadline = Date.now() + timeout;
+        while (Date.now() < deadline) {
+          try {
+            if ((await text(where)).includes(wanted)) return;
+          } catch { /* between two pages */ }
+          await sleep(200);
+        }
+        throw new Error(`the page did not come to "${wanted}" within ${timeout / 1000} s: ${await text(where).catch(() => "")}`);
+      };
+      if (!plugins.includes("OMCharacter") || !plugins.includes("OMAccount")) {
+        // No player of our own yet: the demo account's player joins.
+        await page.goto(`${base}/login.html`);
+        await page.fill("#login [name=handle]", "alice");
+        await page.fill("#login [name=password]", "wonder1");
+        await Promise.all([page.waitForURL("**/index.html"), page.click("#login button")]);
+      }
+      // Somebody else is first in the full server's line.
+      const other = await newVisitor();
+      await other.page.goto(`${base}/join.html`);
+      await other.page.fill("#join [name=mode]", "Anonymous");
+      await other.page.fill("#join [name=rid]", "1");
+      await other.page.click("#join button");
+      await waitForText(other.page, "Please wait, you are next in line.");
+
+      await page.goto(`${base}/join.html`);
+      await page.fill("#join [name=mode]", "Login");
+      await page.fill("#join [name=rid]", "1");
+      await shoot("join-form");
+      await page.click("#join button");
+      await waitForText(page, 'Waiting to join "Orbitmere Harbour". Please wait, there is one person in front of you.');
+      check(await page.locator("#relay a", { hasText: "Click here to cancel" }).count() === 1, "the waiting page can be left");
+      await shoot("join-waiting-second");
+
+      const operator = await context.newPage();
+      await operator.goto(`${base}/servers.html`);
+      check((await operator.locator("#server-1 .line").innerText()).split("waiting").length - 1 === 2,
+        `the servers page shows two in the line: ${await operator.locator("#server-1 .line").innerText()}`);
+      await shoot.on(operator, "servers-waiting-line");
+      await Promise.all([operator.waitForURL("**/servers.html?note=*"), operator.click("#admit-1 button")]);
+      check((await operator.locator("#note").innerText()).includes("may join at its next poll"), "the first in line is let in");
+
+      await waitForText(page, "Please wait, you are next in line.");
+      await shoot("join-waiting-next");
+      await other.page.waitForURL("**/joined.html?rid=1", { timeout: 20000 });
+
+      await operator.goto(`${base}/servers.html`);
+      await Promise.all([operator.waitForURL("**/servers.html?note=*"), operator.click("#admit-1 button")]);
+      await page.waitForURL("**/joined.html?rid=1", { timeout: 20000 });
+      check((await text(page)).includes("Server record id: 1"), "the joined page names the server");
+      const cookies = await cookieMap(context);
+      check(cookies.OMPCID && cookies.OMNAMEINFO, `the identity cookies for the service's own server are set: ${JSON.stringify(cookies)}`);
+      await shoot("joined");
+      await operator.close();
+    },
+  },
 ];
 
 async function main() {
@@ -247,7 +509,9 @@ async function main() {
   for (const old of readdirSync(screenshotDir).filter((file) => file.endsWith(".png"))) rmSync(join(screenshotDir, old));
   const dataDir = mkdtempSync(join(tmpdir(), "om-journey-data-"));
   const profileDir = mkdtempSync(join(tmpdir(), "om-journey-profile-"));
+  demoData(dataDir);
   const server = await startServer(dataDir);
+  const others = [];
   let context;
   let failed = 0;
   try {
@@ -259,9 +523,22 @@ async function main() {
     const index = await (await fetch(`${server.base}/`)).text();
     const plugins = [...index.matchAll(/<code>\/([A-Za-z0-9]+)<\/code>/g)].map((m) => m[1]);
     let shot = 0;
-    const shoot = async (name) => {
+    const shootPage = async (which, name) => {
       shot += 1;
-      await page.screenshot({ path: join(screenshotDir, `${String(shot).padStart(2, "0")}-${name}.png`), fullPage: true });
+      await which.screenshot({ path: join(screenshotDir, `${String(shot).padStart(2, "0")}-${name}.png`), fullPage: true });
+    };
+    const shoot = (name) => shootPage(page, name);
+    shoot.on = shootPage;
+    // Another visitor, with a browser profile of their own.
+    const newVisitor = async () => {
+      const dir = mkdtempSync(join(tmpdir(), "om-journey-profile-"));
+      const other = await chromium.launchPersistentContext(dir, {
+        executablePath: chromiumPath, headless: true, args: chromiumFlags, viewport: { width: 1100, height: 800 },
+      });
+      others.push({ context: other, dir });
+      const otherPage = other.pages()[0] || (await other.newPage());
+      otherPage.setDefaultTimeout(15000);
+      return { context: other, page: otherPage };
     };
     for (const step of steps) {
       const missing = (step.needs || []).filter((name) => !plugins.includes(name));
@@ -270,7 +547,7 @@ async function main() {
         continue;
       }
       try {
-        await step.run({ page, base: server.base, context, server, shoot, plugins });
+        await step.run({ page, base: server.base, context, server, shoot, plugins, newVisitor });
         console.log(`ok   ${step.name}`);
       } catch (error) {
         failed += 1;
@@ -279,6 +556,10 @@ async function main() {
       }
     }
   } finally {
+    for (const other of others) {
+      await other.context.close().catch(() => {});
+      rmSync(other.dir, { recursive: true, force: true });
+    }
     if (context) await context.close();
     server.child.kill("SIGTERM");
     await new Promise((done) => server.child.once("exit", done));
