@@ -42,6 +42,16 @@ std::optional<int32_t> Int32(const std::string& text) {
   return static_cast<int32_t>(value);
 }
 
+// A field's value as the form gives it: a number, or for the addresses also "A.B.C.D".
+std::optional<int32_t> FieldNumber(const std::string& field, const std::string& text) {
+  if ((field == "address" || field == "baffle-address") && text.find('.') != std::string::npos) {
+    std::optional<uint32_t> address = ParseClientAddress(Trimmed(text));
+    if (!address) return std::nullopt;
+    return static_cast<int32_t>(*address);
+  }
+  return Int32(text);
+}
+
 int32_t RequiredInt(const NameValues& form, const std::string& name, const std::string& what) {
   std::optional<int32_t> value = Int32(Value(form, name));
   if (!value) throw std::invalid_argument(what + " must be a whole number (\"" + Value(form, name) + "\" is not one).");
@@ -144,11 +154,18 @@ std::string Field(const std::string& label, const std::string& name, const std::
          "\" value=\"" + HtmlEscape(value) + "\"></label>";
 }
 
+// The server's non-zero fields; the numeric addresses as the dotted text they stand for.
 std::string FieldsText(const services::ServerConfig& server) {
   std::string text;
   for (const auto& [name, value] : server.fields) {
     if (value == 0 || name == "places") continue;
-    text += (text.empty() ? "" : " ") + name + "=" + std::to_string(value);
+    std::string shown = std::to_string(value);
+    if (name == "address" || name == "baffle-address") {
+      uint32_t address = static_cast<uint32_t>(value);
+      shown = std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 255) + "." +
+              std::to_string((address >> 8) & 255) + "." + std::to_string(address & 255);
+    }
+    text += (text.empty() ? "" : " ") + name + "=" + shown;
   }
   return text;
 }
@@ -316,7 +333,8 @@ HttpReply ServersAction(const Site& site, Host& host, const std::string& action,
       server.accessText = Value(form, "access");
       for (const std::string& word : Words(Value(form, "fields"))) {
         size_t equals = word.find('=');
-        std::optional<int32_t> number = equals == std::string::npos ? std::nullopt : Int32(word.substr(equals + 1));
+        std::optional<int32_t> number =
+            equals == std::string::npos ? std::nullopt : FieldNumber(word.substr(0, equals), word.substr(equals + 1));
         if (!number) throw std::invalid_argument("A field is written NAME=N (\"" + word + "\" is not).");
         server.fields[word.substr(0, equals)] = *number;
       }
@@ -332,7 +350,13 @@ HttpReply ServersAction(const Site& site, Host& host, const std::string& action,
     } else if (action == "set") {
       int32_t rid = RequiredInt(form, "rid", "The record id");
       std::string field = Trimmed(Value(form, "field"));
-      services::SetServerField(host, rid, field, Value(form, "value"));
+      std::string value = Value(form, "value");
+      if (field == "address" || field == "baffle-address") {
+        std::optional<int32_t> number = FieldNumber(field, value);
+        if (!number) throw std::invalid_argument("The " + field + " is a number or A.B.C.D (\"" + value + "\" is neither).");
+        value = std::to_string(*number);
+      }
+      services::SetServerField(host, rid, field, value);
       note = "Server " + std::to_string(rid) + ": " + field + " changed.";
     } else if (action == "var") {
       int32_t rid = RequiredInt(form, "rid", "The record id");

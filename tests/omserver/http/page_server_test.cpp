@@ -11,55 +11,12 @@
 
 #include <httplib.h>
 
-#include "page_server.h"
+#include "page_server_fixture.h"
 #include "sqlite_db.h"
 #include "test_support.h"
 
 namespace omserver::http {
 namespace {
-
-class PageServerTest : public ::testing::Test {
- protected:
-  void start() {
-    ServeOptions options;
-    options.dataDir = data.path();
-    options.port = 0;
-    options.pluginDir = OM_PLUGIN_DIR;
-    options.siteDir = std::filesystem::path(OM_SOURCE_DIR) / "omserver" / "site";
-    options.threads = 6;
-    server = std::make_unique<PageServer>(options, log);
-    port = server->bind();
-    thread = std::thread([this] { server->run(); });
-  }
-  void TearDown() override {
-    if (server) server->stop();
-    if (thread.joinable()) thread.join();
-  }
-  httplib::Client client() {
-    httplib::Client c("127.0.0.1", port);
-    c.set_read_timeout(10, 0);
-    c.set_url_encode(false);  // the tests write their queries encoded already
-    return c;
-  }
-  static std::vector<std::string> Cookies(const httplib::Result& result) {
-    std::vector<std::string> values;
-    auto range = result->headers.equal_range("Set-Cookie");
-    for (auto it = range.first; it != range.second; ++it) values.push_back(it->second);
-    return values;
-  }
-  static bool HasCookie(const httplib::Result& result, const std::string& cookie) {
-    for (const std::string& value : Cookies(result)) {
-      if (value == cookie || value.rfind(cookie + ";", 0) == 0) return true;
-    }
-    return false;
-  }
-
-  omtest::TempDir data;
-  std::ostringstream log;
-  std::unique_ptr<PageServer> server;
-  std::thread thread;
-  int port = 0;
-};
 
 TEST_F(PageServerTest, LaunchLinkRedirectsAndSetsItsCookie) {
   start();
@@ -177,62 +134,6 @@ TEST_F(PageServerTest, RepliesBecomePagesAndTheLogHasOneLinePerRequest) {
   EXPECT_NE(lines.find("GET /OMHttpProbe 302 SUCCESS (+1 ignored) "), std::string::npos) << lines;
   EXPECT_NE(lines.find("a second reply in one request"), std::string::npos) << "the host log notes it: " << lines;
   EXPECT_NE(lines.find("GET /NoSuchPage.html 404 "), std::string::npos) << lines;
-}
-
-TEST_F(PageServerTest, MailOutboxShowsTheHostsMailTableEscapedOrSaysThereIsNone) {
-  start();
-  auto before = client().Get("/mail.html");
-  ASSERT_TRUE(before);
-  EXPECT_NE(before->body.find("keeps no mail outbox"), std::string::npos) << before->body;
-  server->host().withState([](SqliteDb& db) {
-    db.exec("CREATE TABLE mail_outbox (recipient TEXT, body TEXT);"
-            "INSERT INTO mail_outbox VALUES ('ann@example.org', 'Your code: <b>4711</b>');");
-  });
-  auto after = client().Get("/mail.html");
-  ASSERT_TRUE(after);
-  EXPECT_NE(after->body.find("ann@example.org"), std::string::npos) << after->body;
-  EXPECT_NE(after->body.find("Your code: &lt;b&gt;4711&lt;/b&gt;"), std::string::npos) << after->body;
-  auto servers = client().Get("/servers.html");
-  ASSERT_TRUE(servers);
-  EXPECT_EQ(servers->body.find("ann@example.org"), std::string::npos) << "the mails stay on the mail page";
-}
-
-TEST_F(PageServerTest, LoginChecksTheAccountDatabaseAndSetsTheLoginCookies) {
-  start();
-  auto c = client();
-  auto early = c.Post("/login", "handle=ann&password=pw", "application/x-www-form-urlencoded");
-  ASSERT_TRUE(early);
-  EXPECT_EQ(early->status, 503);
-  EXPECT_NE(early->body.find("init-db --demo"), std::string::npos) << early->body;
-
-  {
-    SqliteDb db((data.path() / "db1.sqlite").string());
-    db.exec(
-        "CREATE TABLE login (cid INTEGER, handle TEXT, password TEXT, status TEXT);"
-        "CREATE TABLE loginvalue (cid INTEGER, value INTEGER);"
-        "CREATE TABLE character (chid INTEGER, cid INTEGER, name TEXT, isdefault TEXT, state TEXT);"
-        "INSERT INTO login VALUES (5, 'ann', 'pw', 'A'), (6, 'bob', 'pw', 'P');"
-        "INSERT INTO character VALUES (11, 5, 'Zed', 'n', 'A'), (12, 5, 'Amy', 'y', 'A'), (13, 5, 'Old', 'y', 'D');");
-  }
-  auto wrong = c.Post("/login", "handle=ann&password=nope", "application/x-www-form-urlencoded");
-  ASSERT_TRUE(wrong);
-  EXPECT_EQ(wrong->status, 200);
-  EXPECT_TRUE(Cookies(wrong).size() <= 1) << "no login cookies for a wrong password";
-  auto pending = c.Post("/login", "handle=bob&password=pw", "application/x-www-form-urlencoded");
-  ASSERT_TRUE(pending);
-  EXPECT_NE(pending->body.find("activation"), std::string::npos) << pending->body;
-
-  auto ok = c.Post("/login", "handle=ann&password=pw&next=/players.html", "application/x-www-form-urlencoded");
-  ASSERT_TRUE(ok);
-  EXPECT_EQ(ok->status, 302);
-  EXPECT_EQ(ok->get_header_value("Location"), "/players.html");
-  EXPECT_TRUE(HasCookie(ok, "OMI=5; Path=/"));
-  EXPECT_TRUE(HasCookie(ok, "OMD=12; Path=/")) << "the default player";
-  EXPECT_TRUE(HasCookie(ok, "CHAR=Amy; Path=/"));
-  SqliteDb db((data.path() / "db1.sqlite").string());
-  auto value = db.scalarText("SELECT value FROM loginvalue WHERE cid = 5");
-  ASSERT_TRUE(value);
-  EXPECT_TRUE(HasCookie(ok, "OMV=" + *value + "; Path=/")) << "the cookie carries the stored login value";
 }
 
 }  // namespace

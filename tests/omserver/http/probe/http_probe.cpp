@@ -5,6 +5,8 @@
 //                                           ("Contacting probe...."), then the redirect
 //   code=N, text=T                          the code and literal text of a fail reply
 //   sleep=MS                                waits that long first (to overlap requests)
+//   mailto=ADDRESS, mailbody=TEXT           sends a mail with the subject "Probe <n>", n
+//                                           being the variable "mailn" (for the outbox page)
 // and on every request uses a quarter megabyte of stack, writes "<b>written</b>" with
 // WriteText, and sets the reply variables "src1" (the host variable "hostvar", source 1
 // only), "form" (the variable "f", form body only), "query" (the variable "q", query only)
@@ -36,6 +38,17 @@ OM_EXPORT int32_t Body(HostApi* api) {
     int32_t ms = om::DecimalValue(value);
     struct timespec wait = {ms / 1000, (ms % 1000) * 1000000L};
     nanosleep(&wait, nullptr);
+  }
+
+  char mailTo[512];
+  if (api->GetVar(api, ScopeRequest, "mailto", mailTo, sizeof mailTo) >= 0) {
+    char mailBody[512] = "";
+    api->GetVar(api, ScopeRequest, "mailbody", mailBody, sizeof mailBody);
+    char mailN[512] = "0";
+    api->GetVar(api, ScopeRequest, "mailn", mailN, sizeof mailN);
+    char subject[600];
+    snprintf(subject, sizeof subject, "Probe %s", mailN);
+    api->SendMail(api, mailTo, subject, mailBody);
   }
 
   volatile unsigned char stack[256 * 1024];
