@@ -63,9 +63,14 @@ async function cookieMap(context) {
 // stays long enough to be seen. Returns the request log line of the final reply.
 async function conversation({ page, server, shoot }, { name, submit, path, relays, timeout = 20000 }) {
   const mark = server.log.length;
+  // The answers of the plug-in pass through here on their way to the browser, so that an
+  // interim page that leads on at once can still be read.
   const bodies = [];
-  const onResponse = (answer) => {
-    if (new URL(answer.url()).pathname === path && answer.status() === 200) bodies.push(answer.text().catch(() => ""));
+  const through = async (route) => {
+    const answer = await route.fetch({ maxRedirects: 0 });
+    const body = await answer.text();
+    if (body.includes('id="relay"')) bodies.push(body);
+    await route.fulfill({ response: answer, body });
   };
   let shot = false;
   const onLoad = async () => {
@@ -75,7 +80,7 @@ async function conversation({ page, server, shoot }, { name, submit, path, relay
       if (await page.locator("#relay").count() > 0) await shoot(`${name}-relay`);
     } catch { /* the page moved on while it was shot */ }
   };
-  page.on("response", onResponse);
+  await page.route(`**${path}*`, through);
   page.on("load", onLoad);
   try {
     await page.click(submit);
@@ -98,13 +103,13 @@ async function conversation({ page, server, shoot }, { name, submit, path, relay
       await page.waitForSelector("#message");
     }
     await page.waitForLoadState("load");
-    const texts = (await Promise.all(bodies)).filter((body) => body.includes('id="relay"'));
+    const texts = bodies;
     relays.forEach((text, i) => check(texts[i] && texts[i].includes(text),
       `${name}: interim page ${i + 1} says "${text}":\n${(texts[i] || "(none)").slice(0, 600)}`));
     console.log(`    ${name} ended with: ${final.split(" ").slice(3).join(" ")}`);
     return final;
   } finally {
-    page.off("response", onResponse);
+    await page.unroute(`**${path}*`, through);
     page.off("load", onLoad);
   }
 }
