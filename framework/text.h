@@ -53,6 +53,12 @@ void TextReplaceRange(char* text, int32_t size, int32_t position, int32_t count,
 // When an encoded byte no longer fits, the text ends before it. Returns 0.
 int32_t UrlEncode(char* text, int32_t size);
 
+// TextCopy into a fixed array (a record field, a page buffer), bounded to the array's size.
+template <int32_t N>
+inline void TextCopyInto(char (&destination)[N], const char* source) {
+  TextCopy(destination, source, N);
+}
+
 // Decimal value of a text: leading white space, an optional sign, digits up to the first
 // other character; no digits give 0; values beyond the 32-bit range are clamped.
 int32_t DecimalValue(const char* text);
