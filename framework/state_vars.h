@@ -11,24 +11,21 @@ namespace om {
 
 // Flag bits of a StateVar: the kind (the first of text, integer, byte that is set) and the
 // request sources the variable may come from on a session's first request.
-enum : uint32_t {
-  SvText = 0x00000001u,       // text in a buffer of `size` bytes
-  SvInt = 0x00000002u,        // 32-bit signed integer, decimal text form
-  SvByte = 0x00000004u,       // signed 8-bit integer in one byte, decimal text form
-  SvSource1 = 0x10000000u,    // request source 1 (host-supplied variables)
-  SvSource4 = 0x20000000u,    // request source 4 (the form body)
-  SvSource2 = 0x40000000u,    // request source 2 (the query string)
-  SvNoSession = 0x80000000u,  // kept out of the defaults, the session load and the save
-};
+constexpr uint32_t SvText = 0x00000001u;       // text in a buffer of `size` bytes
+constexpr uint32_t SvInt = 0x00000002u;        // 32-bit signed integer, decimal text form
+constexpr uint32_t SvByte = 0x00000004u;       // signed 8-bit integer in one byte, decimal text form
+constexpr uint32_t SvSource1 = 0x10000000u;    // request source 1 (host-supplied variables)
+constexpr uint32_t SvSource4 = 0x20000000u;    // request source 4 (the form body)
+constexpr uint32_t SvSource2 = 0x40000000u;    // request source 2 (the query string)
+constexpr uint32_t SvNoSession = 0x80000000u;  // kept out of the defaults, the session load and the save
 
 // The flag words the page plug-ins register with.
-enum : uint32_t {
-  SvPrivateInt = SvInt,                                     // 0x00000002 "private:" integers
-  SvPrivateText = SvText,                                   // 0x00000001 "private:" texts
-  SvRequestText = SvText | SvSource2 | SvSource4,           // 0x60000001 page texts
-  SvRequestInt = SvInt | SvSource2 | SvSource4,             // 0x60000002 page integers
-  SvAnySourceInt = SvInt | SvSource1 | SvSource2 | SvSource4,  // 0x70000002 "pfid", "pfid2"
-};
+constexpr uint32_t SvPrivateInt = SvInt;                                  // 0x00000002 "private:" integers
+constexpr uint32_t SvPrivateText = SvText;                                // 0x00000001 "private:" texts
+constexpr uint32_t SvRequestText = SvText | SvSource2 | SvSource4;        // 0x60000001 page texts
+constexpr uint32_t SvRequestInt = SvInt | SvSource2 | SvSource4;          // 0x60000002 page integers
+constexpr uint32_t SvAnySourceInt = SvInt | SvSource1 | SvSource2 | SvSource4;  // 0x70000002 "pfid", "pfid2"
+static_assert(SvRequestText == 0x60000001u && SvRequestInt == 0x60000002u && SvAnySourceInt == 0x70000002u);
 
 // One registered page variable.
 struct StateVar {
