@@ -8,6 +8,8 @@
 
 #include "db/faults.h"
 #include "db/schema.h"
+#include "services/event_records.h"
+#include "services/services.h"
 #include "test_support.h"
 
 namespace {
@@ -57,6 +59,14 @@ class CharacterTest : public ::testing::Test {
   std::string Players(int cid = 5) {
     return Rows(1, "select chid, name, isdefault from character where state = 'A' and cid = " + std::to_string(cid) +
                        " order by chid");
+  }
+
+  // The one event record posted, as the host received it.
+  EventRecord OnlyEventRecord() {
+    auto records = omserver::services::EventRecords(*host_);
+    EXPECT_EQ(records.size(), 1u);
+    if (records.empty()) return EventRecord{};
+    return omserver::services::DecodeEventRecord(records.back().raw);
   }
 
   void AlphaAndBeta() {
@@ -214,6 +224,14 @@ TEST_F(CharacterTest, ListWritesQuotesAndAngleBracketsOfInsertedValuesAsEntities
             "(2)  <A HREF=\"/char?success=s.htm&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;&failure=f.htm"
             "&relay=r.htm&msgbase=m&nodb=n.htm&ib3=0&action=select&selectedchid=9&pfid=27"
             "&charglsvssrequest=k&quot; onmouseover=&quot;x&y\">Beta</A><br>\r\n");
+
+  // Escaping lengthens the line past any one buffer; it still arrives whole.
+  std::string quotes(511, '"');
+  std::string entities;
+  for (int i = 0; i < 511; ++i) entities += "&quot;";
+  RequestResult longLine = Converse({{"action", "GET"}, {"failure", quotes}, {"relay", "r.htm"}});
+  EXPECT_NE(longLine.body.find("&failure=" + entities + "&relay=r.htm&msgbase=m"), std::string::npos);
+  EXPECT_EQ(longLine.body.substr(longLine.body.size() - 16), "\">Beta</A><br>\r\n");
 }
 
 // ---- Login and database failures -------------------------------------------------------------
@@ -283,6 +301,18 @@ TEST_F(CharacterTest, SelectMakesThePlayerTheDefaultEverywhere) {
   EXPECT_EQ(result.cookie("CHARGLSVSSDATA"), "") << "no criteria asked: the empty value of a new conversation";
   EXPECT_EQ(result.replyVar("charactername"), "Beta");
   EXPECT_EQ(result.body, LinkTo(7, "Alpha", 1) + Underlined("Beta", 2));
+
+  EventRecord record = OnlyEventRecord();
+  EXPECT_EQ(record.accountId, 5);
+  EXPECT_EQ(record.eventCode, 8673);
+  EXPECT_EQ(record.loginValue, 77);
+  EXPECT_EQ(record.characterId, 9);
+  EXPECT_STREQ(record.characterName, "Beta");
+  EXPECT_EQ(static_cast<uint32_t>(record.clientAddress), 0x7F000001u);
+  EXPECT_EQ(record.clientPort, 50000);
+  EXPECT_STREQ(record.source, "OMCharacter::DoSelect");
+  EXPECT_STREQ(record.accountName, "");
+  EXPECT_TRUE(omserver::services::EventLog(*host_).empty()) << "select writes no log entry";
 }
 
 TEST_F(CharacterTest, SelectOfAForeignOrDeletedPlayerChangesNothingAndSucceeds) {
@@ -299,6 +329,7 @@ TEST_F(CharacterTest, SelectOfAForeignOrDeletedPlayerChangesNothingAndSucceeds) 
   }
   EXPECT_EQ(Players(), "7|Alpha|y;9|Beta|n");
   EXPECT_EQ(Players(6), "20|Other|n");
+  EXPECT_TRUE(omserver::services::EventRecords(*host_).empty());
 }
 
 // ---- Server criteria ---------------------------------------------------------------------------
@@ -379,6 +410,24 @@ TEST_F(CharacterTest, NewPlayerBecomesTheDefault) {
   EXPECT_EQ(result.replyVar("charactername"), "Gamma");
   EXPECT_EQ(Rows(1, "select cid, chid, oldname, newname from oldcharacters"), "5|10||Gamma");
   EXPECT_EQ(result.body, LinkTo(7, "Alpha", 1) + LinkTo(9, "Beta", 2) + Underlined("Gamma", 3));
+
+  auto log = omserver::services::EventLog(*host_);
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].accountId, 5);
+  EXPECT_EQ(log[0].characterId, 10);
+  EXPECT_EQ(log[0].tag, "CREATECHARACTER");
+  EXPECT_EQ(log[0].detail, "charactername=Gamma");
+  EXPECT_EQ(OnlyEventRecord().characterId, 10) << "the select that follows posts the event";
+}
+
+TEST_F(CharacterTest, NewPlayerNameMustPassTheHostsNameFilter) {
+  AlphaAndBeta();
+  omserver::services::AddScreenedName(*host_, "Rude");
+  RequestResult result = Converse({{"action", "NEW"}, {"newcharactername", " rude "}});
+  ExpectFailure(result, 3237);
+  EXPECT_EQ(result.replyVar("newcharactername"), "rude");
+  EXPECT_EQ(Players(), "7|Alpha|y;9|Beta|n");
+  EXPECT_TRUE(omserver::services::EventLog(*host_).empty());
 }
 
 TEST_F(CharacterTest, NewPlayerNameIsTidiedAndChecked) {
@@ -514,6 +563,18 @@ TEST_F(CharacterTest, DeleteHandsTheDefaultToTheRemainingPlayerWithTheHighestId)
   EXPECT_EQ(result.replyVar("charactername"), "Zed");
   EXPECT_EQ(Rows(1, "select cid, chid, oldname, newname from oldcharacters"), "5|7|Alpha|");
   EXPECT_EQ(result.body, LinkTo(9, "Beta", 1) + Underlined("Zed", 2));
+
+  auto log = omserver::services::EventLog(*host_);
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].characterId, 7);
+  EXPECT_EQ(log[0].tag, "DELETECHARACTER");
+  EXPECT_EQ(log[0].detail, "charactername=Alpha");
+  EventRecord record = OnlyEventRecord();
+  EXPECT_EQ(record.eventCode, 8673);
+  EXPECT_EQ(record.loginValue, 77);
+  EXPECT_EQ(record.characterId, 12);
+  EXPECT_STREQ(record.characterName, "Zed");
+  EXPECT_STREQ(record.source, "OMCharacter::DoDelete");
 }
 
 TEST_F(CharacterTest, DeleteRefusesRestrictedLastPrimaryOrNonDefaultPlayers) {
@@ -539,6 +600,8 @@ TEST_F(CharacterTest, DeleteRefusesRestrictedLastPrimaryOrNonDefaultPlayers) {
     EXPECT_TRUE(result.body.empty());
   }
   EXPECT_EQ(Rows(1, "select count(*) from oldcharacters"), "0");
+  EXPECT_TRUE(omserver::services::EventLog(*host_).empty());
+  EXPECT_TRUE(omserver::services::EventRecords(*host_).empty());
 }
 
 }  // namespace
