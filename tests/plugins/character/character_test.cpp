@@ -122,12 +122,17 @@ class CharacterTest : public ::testing::Test {
     EXPECT_EQ(reply.text, std::nullopt);
     EXPECT_EQ(reply.target, target);
     EXPECT_EQ(reply.delay, -1);
+    for (const auto& note : result.hostLog) {
+      EXPECT_EQ(note.find("release"), std::string::npos) << "host noted: " << note;
+      EXPECT_EQ(note.find("open"), std::string::npos) << "host noted: " << note;
+    }
   }
   static void ExpectSuccess(const RequestResult& result) {
     const auto& reply = omtest::OnlyReply(result);
     EXPECT_EQ(reply.call, "Redirect");
     EXPECT_EQ(reply.word, "SUCCESS");
     EXPECT_EQ(reply.url, "s.htm");
+    for (const auto& note : result.hostLog) ADD_FAILURE() << "host noted: " << note;
   }
 
   omtest::TempDir data_;
@@ -181,6 +186,26 @@ TEST_F(CharacterTest, RelayMessageFollowsTheActionWordInAnyCase) {
     RequestResult first = browser->visit(Request({{"action", c.action}}));
     EXPECT_EQ(omtest::OnlyReply(first).text, c.message) << "action \"" << c.action << "\"";
   }
+}
+
+TEST_F(CharacterTest, StaleStageInTheSessionIsRefused) {
+  AlphaAndBeta();
+  auto browser = Visitor();
+  browser->visit(Request({{"action", "DELETE"}}));
+  host_->withState([](omserver::SqliteDb& db) {
+    db.exec("update session_vars set value = '2' where tag = 'OMCharacter.dll:SESSIONTAG' and name = 'private:stage'");
+  });
+  RequestSpec back;
+  back.pageUrl = kPage;
+  RequestResult result = browser->visit(back);
+  const auto& reply = omtest::OnlyReply(result);
+  EXPECT_EQ(reply.word, "FAILURE");
+  EXPECT_EQ(reply.msgbase, std::nullopt);
+  EXPECT_EQ(reply.code, 1101);
+  EXPECT_EQ(reply.target, std::nullopt);
+  ASSERT_EQ(result.sessions.size(), 1u);
+  EXPECT_EQ(result.sessions[0].end, 1);
+  EXPECT_EQ(Players(), "7|Alpha|y;9|Beta|n");
 }
 
 TEST_F(CharacterTest, UnknownActionSucceedsWithoutTheDatabases) {
