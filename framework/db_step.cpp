@@ -147,6 +147,11 @@ void DbStep::failStatement(int32_t code) {
   FailCode(page_, code);
 }
 
+int32_t CheckDatabasesOnline(const PageState& page) {
+  if (page.api->IsDbOffline(page.api) != 0) return FailCode(page, CodeDbOffline);
+  return 0;
+}
+
 int32_t DbStep::fail(int32_t code) {
   release();
   if (failed_) return kFailed;

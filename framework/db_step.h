@@ -120,6 +120,10 @@ class DbStep {
   bool tooLong_ = false;
 };
 
+// Asks the host whether its databases are offline before any connection is wanted: 0 when
+// they are not, else -1 after replying 4005 (the same answer as a DbOpen error -6).
+int32_t CheckDatabasesOnline(const PageState& page);
+
 // A request text made safe inside a single-quoted SQL literal, in the 512 bytes every step
 // quotes into: step.append(kSql, Quoted(page.name).text()).
 class Quoted {

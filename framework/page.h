@@ -56,6 +56,20 @@ void AddCommonVars(PageState& page);
 // are all set, else -1 after a bare failure with the code of the first empty one.
 int32_t CheckReplyPages(PageState& page);
 
+// A row of an action table (OMAccount): the handler is the page logic the row selects.
+template <class PageType>
+struct ActionEntry {
+  int32_t number;
+  const char* name;
+  int32_t (*handler)(PageType& page, int32_t* end);
+};
+
+// A row of a mode table (OMJoin).
+struct ModeEntry {
+  int32_t number;
+  const char* name;
+};
+
 // The first row whose name equals name ignoring case; the table ends with a row whose name
 // is null. Null for a null table or name, or when no row matches.
 template <class Row>

@@ -111,6 +111,10 @@ void FillHostApi(HostApi& api) {
                           " " + Text(target) + " " + std::to_string(delay));
     return 0;
   };
+  api.IsDbOffline = [](HostApi*) -> int32_t {
+    fake->calls.push_back("IsDbOffline");
+    return fake->openError == -6 ? 1 : 0;
+  };
   api.Redirect = [](HostApi*, const char* word, const char* url, int32_t zero) -> int32_t {
     fake->calls.push_back("Redirect " + Text(word) + " " + Text(url) + " " + std::to_string(zero));
     return 0;
@@ -183,6 +187,14 @@ TEST_F(DbStepTest, OpenFailuresAreMappedAndNothingIsReleased) {
     if (c.reply) expected.push_back(c.reply);
     EXPECT_EQ(database.calls, expected) << name;
   }
+}
+
+TEST_F(DbStepTest, OfflineDatabasesAreAnswered4005BeforeAnyConnection) {
+  database.openError = -6;
+  EXPECT_EQ(om::CheckDatabasesOnline(page), -1);
+  database.openError = 0;
+  EXPECT_EQ(om::CheckDatabasesOnline(page), 0);
+  EXPECT_EQ(database.calls, (Calls{"IsDbOffline", "Respond FAILURE m 4005 null /f.htm -1", "IsDbOffline"}));
 }
 
 TEST_F(DbStepTest, AFailedExecuteIsAnswered4001AfterOneCloseAndOneRelease) {
