@@ -15,22 +15,24 @@
 namespace omserver::services {
 namespace {
 
+
+uint64_t Mix(uint64_t z) {
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
 class KeyStream {
  public:
   explicit KeyStream(const std::string& key) : state_(Hash64(key)) {}
-  uint8_t next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return static_cast<uint8_t>((z ^ (z >> 31)) >> 56);
-  }
+  uint8_t next() { return static_cast<uint8_t>(Mix(state_ += 0x9E3779B97F4A7C15ull) >> 56); }
 
  private:
   uint64_t state_;
 };
 
 uint8_t CheckByte(const std::string& text, const std::string& key) {
-  return static_cast<uint8_t>(Hash64(text, Hash64(key)) >> 24);
+  return static_cast<uint8_t>(Mix(Hash64(text, Hash64(key))) >> 56);
 }
 
 int HexValue(char c) {
