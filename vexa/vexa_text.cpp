@@ -71,8 +71,10 @@ void TimeText(char* buffer) {
   if (PlatformGetLocalTime(&now) != 0 || now.weekday < 0 || now.weekday > 6 || now.month < 0 || now.month > 11) return;
   // The fixed 24-character form of the C time conversion, with the day of the month in two
   // digits; the year is cut at four digits so the text always fits its 26 bytes.
-  snprintf(buffer, kTimeTextSize, "%s %s %02d %02d:%02d:%02d %.4d", kWeekdays[now.weekday], kMonths[now.month],
-           now.day % 100, now.hour % 100, now.minute % 100, now.second % 100, now.year % 10000);
+  auto twoDigits = [](int32_t value) { return static_cast<unsigned>(value) % 100u; };
+  snprintf(buffer, kTimeTextSize, "%s %s %02u %02u:%02u:%02u %04u", kWeekdays[now.weekday], kMonths[now.month],
+           twoDigits(now.day), twoDigits(now.hour), twoDigits(now.minute), twoDigits(now.second),
+           static_cast<unsigned>(now.year) % 10000u);
   // Whatever follows the year (the conversion's line end) is never kept.
   size_t length = strlen(buffer);
   while (length > 0 && (buffer[length - 1] < '0' || buffer[length - 1] > '9')) buffer[--length] = '\0';
