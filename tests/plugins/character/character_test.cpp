@@ -2,6 +2,7 @@
 // then the action) against a few rows in the stand-in's account and statistics databases.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -141,6 +142,12 @@ class CharacterTest : public ::testing::Test {
 };
 
 // ---- The conversation and the list ----------------------------------------------------------
+
+TEST_F(CharacterTest, InformationRecordCarriesTheVersion) {
+  EXPECT_EQ(plugin_->info().interfaceId, 73);
+  EXPECT_STREQ(plugin_->info().version, "0.0.2r(.NET)");
+  EXPECT_EQ(std::strlen(plugin_->info().built), 20u) << plugin_->info().built;
+}
 
 TEST_F(CharacterTest, GetWritesTheTwoLinesOfTheWorkedExample) {
   AlphaAndBeta();
@@ -419,6 +426,32 @@ TEST_F(CharacterTest, CriteriaFailuresAndRequestsWithoutItems) {
     RequestResult result = Converse({{"action", "SELECT"}, {"selectedchid", "9"}, {"charglsvssrequest", c.request}});
     EXPECT_EQ(result.cookie("CHARGLSVSSDATA"), c.data) << "request " << c.request;
   }
+}
+
+TEST_F(CharacterTest, CriteriaStopAt32ItemsAndMustFitTheCookie) {
+  AlphaAndBeta();
+  std::string request;
+  std::string expected = "[]";
+  for (int i = 1; i <= 33; ++i) {
+    Sql(6, "insert into stats_player_var (cid, chid, varname, value) values (5, 9, 'V" + std::to_string(i) + "', " +
+               std::to_string(i) + ")");
+    request += (i > 1 ? "," : "") + ("v" + std::to_string(i));
+    if (i <= 32) expected += (i > 1 ? "," : "") + ("V" + std::to_string(i) + "=" + std::to_string(i));
+  }
+  RequestResult items = Converse({{"action", "SELECT"}, {"selectedchid", "9"}, {"charglsvssrequest", request}});
+  ExpectSuccess(items);
+  EXPECT_EQ(items.cookie("CHARGLSVSSDATA"), expected);
+
+  // Sixteen names of 31 letters under one header come to 515 characters: too long.
+  request = "[gx]";
+  for (int i = 0; i < 16; ++i) {
+    std::string name = std::string(30, 'n') + static_cast<char>('a' + i);
+    Sql(6, "insert into stats_player_var (pload, cid, chid, varname, value) values ('GX', 5, 9, '" + name + "', 0)");
+    request += (i > 0 ? "," : "") + name;
+  }
+  RequestResult tooLong = Converse({{"action", "SELECT"}, {"selectedchid", "9"}, {"charglsvssrequest", request}});
+  ExpectFailure(tooLong, 3700);
+  EXPECT_EQ(tooLong.cookie("CHARGLSVSSDATA"), std::nullopt);
 }
 
 // ---- Create ------------------------------------------------------------------------------------
