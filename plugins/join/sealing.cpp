@@ -56,7 +56,9 @@ void Scramble(uint8_t* bytes, int32_t length, const char* key) {
 
   const int32_t keyLength = vexa::TextLength(key);
   if (keyLength > 0) {
-    for (int32_t i = 0; i < length; ++i) bytes[i] = static_cast<uint8_t>(bytes[i] + static_cast<uint8_t>(key[i % keyLength]));
+    for (int32_t i = 0; i < length; ++i) {
+      bytes[i] = static_cast<uint8_t>(bytes[i] + static_cast<uint8_t>(key[i % keyLength]));
+    }
   }
   if (reverse) {
     for (int32_t i = 0, j = length - 1; i < j; ++i, --j) {

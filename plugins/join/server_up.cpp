@@ -48,7 +48,8 @@ const char* CookiePrefix(const ServerRecord& server) {
 }
 
 // The waiting page: the server, the place in line and the way out. Cut at the buffer.
-void ComposeWaitingText(const JoinPage& page, const ServerRecord& server, int32_t position, char (&text)[kWaitingTextSize]) {
+void ComposeWaitingText(const JoinPage& page, const ServerRecord& server, int32_t position,
+                        char (&text)[kWaitingTextSize]) {
   const int32_t inFront = position - 1;
   if (inFront == 1) {
     snprintf(text, sizeof text, kWaitingOneInFront, server.serverName);
@@ -169,7 +170,8 @@ void LogJoin(JoinPage& page, int32_t mode) {
       snprintf(detail, sizeof detail, "LOGIN rid=%ld, pcid=\"%s\"", rid, page.pcid);
       break;
     case ModeStat:
-      snprintf(detail, sizeof detail, "STAT rid=%ld, pcid=\"%s\", pfid=%ld", rid, page.pcid, static_cast<long>(page.pfid));
+      snprintf(detail, sizeof detail, "STAT rid=%ld, pcid=\"%s\", pfid=%ld", rid, page.pcid,
+               static_cast<long>(page.pfid));
       break;
     default:
       return;
@@ -269,7 +271,8 @@ int32_t ServerUpPage(JoinPage& page, int32_t* end) {
   }
 
   if (page.joinTicket[0] != '\0') {
-    const char* ticketCookie = server.ownServer != 0 ? "OMJOINTICKET" : (server.affiliateServer != 0 ? "AFFJOINTICKET" : "PUBJOINTICKET");
+    char ticketCookie[32];
+    snprintf(ticketCookie, sizeof ticketCookie, "%sJOINTICKET", prefix);
     page.api->SetVar(page.api, ScopeCookie, ticketCookie, page.joinTicket);
   }
 

@@ -134,7 +134,8 @@ bool ReadAccount(JoinPage& page, AccountRows& rows, CodeList& held, CodeList& re
 // The first refusal that applies, in the order the service decides them; 0 when none.
 int32_t Refusal(JoinPage& page, const AccountRows& rows, const CodeList& required) {
   if (rows.loginRows == 0) return CodeNoLogin;
-  const char status = static_cast<char>(rows.status >= 'a' && rows.status <= 'z' ? rows.status - 'a' + 'A' : rows.status);
+  const char status =
+      static_cast<char>(rows.status >= 'a' && rows.status <= 'z' ? rows.status - 'a' + 'A' : rows.status);
   if (status == 'S') return CodeSuspended;
   if (status == 'D') return CodeDeleted;
   Note(page, "Got here 12");

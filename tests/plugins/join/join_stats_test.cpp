@@ -88,6 +88,47 @@ TEST_F(JoinStatsTest, TheLastReportedValueOfAVariableCounts) {
   ExpectFailure(join("Login"), 3602, "/fail.htm", "the later maximum refuses");
 }
 
+// Steps whose query comes back without a row: the stand-in's procedures always answer, so
+// the fetch of the statements with one tag is made to find nothing.
+DbSetTagFn standInTag;
+DbFetchFn standInFetch;
+std::string currentTag;
+std::string rowlessTag;
+void FetchNothingFor(HostApi& api, const std::string& tag) {
+  rowlessTag = tag;
+  standInTag = api.DbSetTag;
+  standInFetch = api.DbFetch;
+  api.DbSetTag = [](DbHandle* db, const char* tag, int32_t one, int32_t zero) -> int32_t {
+    currentTag = tag != nullptr ? tag : "";
+    return standInTag(db, tag, one, zero);
+  };
+  api.DbFetch = [](DbHandle* db) -> int32_t { return currentTag == rowlessTag ? -1 : standInFetch(db); };
+}
+
+TEST_F(JoinStatsTest, QueriesThatReturnNoRow) {
+  watermark(5);
+  stat("KILLS", 5);
+  struct Case {
+    const char* tag;
+    Vars vars;
+    const char* mode;
+    int32_t code;
+  } cases[] = {
+      {"OMJoin.dll:FetchGXStatRank", RankLimits("-1", "-1"), "Login", 3206},
+      {"OMJoin.dll:FetchGXStatRestrictVars",
+       {{"GXStats", "1"}, {"GXStatRestrictArrayString", "KILLS [1, -1]"}, {"PLoad", "OMX"}, {"Exp", "Rise"}},
+       "Login",
+       4004},
+      {"OMJoin.dll:InsertStatTicket", {}, "Stat", 4003},
+  };
+  for (const Case& c : cases) {
+    const std::string tag = c.tag;
+    slots = [tag](HostApi& api) { FetchNothingFor(api, tag); };
+    addServer({}, c.vars);
+    ExpectFailure(join(c.mode), c.code, "/fail.htm", c.tag);
+  }
+}
+
 TEST_F(JoinStatsTest, WhenTheRankIsNotAsked) {
   struct Case {
     Vars vars;
