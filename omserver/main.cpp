@@ -5,6 +5,7 @@
 #include "cli.h"
 #include "cli_db.h"
 #include "services/commands.h"
+#include "http/cli_serve.h"
 
 namespace omserver::cli {
 
@@ -38,6 +39,8 @@ const Subcommand kSubcommands[] = {
     {"codes", RunCodes, "codes list [--data DIR]   (the last SetAccountCodes list)"},
     {"cipher", RunCipher, "cipher encode|decode KEY TEXT   (the EncodeText/DecodeText cipher)"},
     {"fail", RunFail, "fail list|SLOT on|off [--data DIR]   (make a service slot answer negative)"},
+    {"serve", RunServe,
+     "serve [--data DIR] [--listen ADDR:PORT] [--plugins DIR] [--site DIR] [--threads N]"},
     {nullptr, nullptr, nullptr},
 };
 

@@ -3,6 +3,8 @@
 // (GetHostNumber) and the random source (RandomRange).
 #include <random>
 
+#include "db/faults.h"
+
 #include "services.h"
 #include "slots.h"
 #include "slots_guard.h"
@@ -20,11 +22,6 @@ constexpr SwitchRow kSwitchRows[] = {
     {SwitchState::Off, "off"},
     {SwitchState::Unreadable, "unreadable"},
 };
-
-bool TruthIn(SqliteDb& db, const std::string& name) {
-  std::optional<std::string> text = ConfigIn(db, name);
-  return text && !text->empty() && *text != "0" && *text != "off" && *text != "false";
-}
 
 // The seeded generator: its state lives in host.sqlite beside the seed it came from, so
 // separate Host objects and separate processes on one data directory continue one sequence,
@@ -62,13 +59,11 @@ uint64_t DrawRandom(Host& host) {
   });
 }
 
-void SetDbOffline(Host& host, bool offline) {
-  WithServices(host, [&](SqliteDb& db) { SetConfigIn(db, "db_offline", offline ? std::optional<std::string>("1") : std::nullopt); });
-}
+// One switch for the whole host: the databases' own offline fault, so IsDbOffline and
+// DbOpen (-6) always agree.
+void SetDbOffline(Host& host, bool offline) { SetDatabasesOffline(host, offline); }
 
-bool DbOffline(Host& host) {
-  return WithServices(host, [](SqliteDb& db) { return TruthIn(db, "db_offline"); });
-}
+bool DbOffline(Host& host) { return DatabasesOffline(host); }
 
 const char* SwitchName(SwitchState state) {
   for (const SwitchRow& row : kSwitchRows) {

@@ -56,7 +56,7 @@ struct StoredFailure {
 std::vector<StoredFailure> NotedFailures(Host& host);
 
 // ---- Checks and numbers ---------------------------------------------------------------
-// The databases' offline switch (config "db_offline"), answered by IsDbOffline.
+// The databases' offline switch, answered by IsDbOffline (and by DbOpen with -6).
 void SetDbOffline(Host& host, bool offline);
 bool DbOffline(Host& host);
 
