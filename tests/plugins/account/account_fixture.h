@@ -67,6 +67,13 @@ class AccountTest : public ::testing::Test {
            results.back().replies.back().word == "RELAY") {
       results.push_back(browser.visit(PostBack()));
     }
+    // The host notes misuse (a connection left open, a statement dropped, a slot called
+    // wrongly) and the faults a test sets; nothing else may show up.
+    if (!faultsSet_) {
+      for (const RequestResult& result : results) {
+        for (const std::string& line : result.hostLog) ADD_FAILURE() << "host noted: " << line;
+      }
+    }
     return results;
   }
   std::vector<RequestResult> Converse(const RequestSpec& form) {
@@ -96,6 +103,7 @@ class AccountTest : public ::testing::Test {
     return {{"OMV", std::to_string(value)}, {"OMI", std::to_string(cid)}, {"OMD", std::to_string(chid)}};
   }
 
+  bool faultsSet_ = false;  // the test sets database faults, which the host notes
   omtest::TempDir data_;
   std::unique_ptr<omserver::Plugin> plugin_;
   std::unique_ptr<omserver::Host> host_;

@@ -195,6 +195,18 @@ TEST_F(ChangesTest, TheDatabaseStepsRefuseInTheirOrder) {
   }
 }
 
+TEST_F(ChangesTest, ChangeEMailReadsTheRestrictionsOfTheFirstLiveAccountWithTheName) {
+  // Two live rows share the name: the first (restricted) has another password.
+  Sql("UPDATE login SET password = 'other'");
+  const int64_t second = AddAccount("pilot", "secret", "second@orbitmere.example");
+  Sql(Restriction(0, 0x10));
+  ExpectCodeFailure(Final(Converse(Form("ChangeEMail", NewEmail("new@orbitmere.example", "new@orbitmere.example")))),
+                    3211);
+  ExpectTextSuccess(Final(Converse(Form("ChangePassword", NewPassword("newpass", "newpass")))),
+                    "Account password has been changed.");
+  EXPECT_EQ(Scalar("SELECT password FROM login WHERE cid = " + std::to_string(second)), "newpass");
+}
+
 TEST_F(ChangesTest, ANewNameOrAddressEqualToTheCurrentOneIsTaken) {
   ExpectCodeFailure(Final(Converse(Form("ChangeName", NewName("PILOT", "pilot")))), 3216);
   ExpectCodeFailure(

@@ -147,6 +147,7 @@ TEST_F(NewAccountTest, AFailedWelcomeMailStillReportsTheAccount) {
 }
 
 TEST_F(NewAccountTest, AFailingCustomerInsertIsReportedAndTheLoginRowStays) {
+  faultsSet_ = true;
   omserver::SetDbExecuteFault(*host_, "OMAccount.dll:NewAccount2", true);
   auto conversation = Converse(Form("New", Registration()));
   ExpectCodeFailure(Final(conversation), 4001);
@@ -157,6 +158,7 @@ TEST_F(NewAccountTest, AFailingCustomerInsertIsReportedAndTheLoginRowStays) {
 
 TEST_F(NewAccountTest, FailingToReachTheProceduresSelectIsAResultFailure) {
   // The eighth result is the procedure's select, after the seven "set" results.
+  faultsSet_ = true;
   omserver::SetDbNextResultFault(*host_, "OMAccount.dll:NewAccount1", 8);
   ExpectCodeFailure(Final(Converse(Form("New", Registration()))), 4002);
 }

@@ -105,6 +105,7 @@ TEST_F(PageTest, AStoredStageOutOfRangeIsRefused) {
 }
 
 TEST_F(PageTest, FailingDatabasesAreAnsweredByTheirCodesOrTheNoDatabasePage) {
+  faultsSet_ = true;
   AddAccount("pilot", "secret", "pilot@orbitmere.example");
   struct Case {
     const char* name;

@@ -120,6 +120,7 @@ TEST_F(TermsTest, DatabaseFindingsAreNotedButDatabaseErrorsAreNot) {
   ExpectCodeFailure(Final(refused), 4007);
   EXPECT_EQ(refused.back().failuresNoted, 1);
 
+  faultsSet_ = true;
   omserver::SetDbExecuteFault(*host_, "OMAccount.dll:AgreeToTerms2", true);
   auto failed = Agree(Token());
   ExpectCodeFailure(Final(failed), 4001);
