@@ -126,6 +126,18 @@ void OMCharacter::PostDefaultPlayerEvent(const char* source) {
   om::PostEvent(api, record);
 }
 
+int32_t FoldPlayerRestrictions(om::DbStep& step, int32_t characterId) {
+  int32_t restrictedChid;
+  int32_t bits;
+  step.bindInt(&restrictedChid);
+  step.bindInt(&bits);
+  int32_t applying = 0;
+  step.fetchEach([&] {
+    if (restrictedChid == 0 || restrictedChid == characterId) applying |= bits;
+  });
+  return applying;
+}
+
 }  // namespace omcharacter
 
 OM_DEFINE_GET_PLUGIN_INFO("0.0.2%s(.NET)")
