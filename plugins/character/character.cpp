@@ -5,6 +5,7 @@
 #include <stdio.h>
 
 #include "character.h"
+#include "cookies.h"
 #include "host_api.h"
 #include "lifecycle.h"
 #include "login_cookies.h"
@@ -109,11 +110,9 @@ constexpr om::PageDefinition<OMCharacter> kCharacterPage = {
 void OMCharacter::SetReplyVar(const char* name, const char* value) { api->SetVar(api, ScopeReply, name, value); }
 
 void OMCharacter::SetDefaultPlayerCookies() {
-  char number[32];
-  snprintf(number, sizeof number, "%ld", static_cast<long>(login.CharacterId));
   api->SetVar(api, ScopeCookie, "CHAR", login.CharacterName);
-  api->SetVar(api, ScopeCookie, "OMD", number);
-  api->SetVar(api, ScopeCookie, "STATSDISPLAYCHID", number);
+  om::SetNumberCookie(api, "OMD", login.CharacterId);
+  om::SetNumberCookie(api, "STATSDISPLAYCHID", login.CharacterId);
 }
 
 void OMCharacter::PostDefaultPlayerEvent(const char* source) {
