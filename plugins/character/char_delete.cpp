@@ -11,11 +11,6 @@ namespace omcharacter {
 namespace {
 
 constexpr char kGetDelInfoTag[] = "OMCharacter.dll:GetDelInfo";
-constexpr char kSelectRestrictions[] =
-    "select chid, om_restrictions_binaryVal from om_assigned_restrictions (NOLOCK) where status = 'A' and cid = %ld ";
-constexpr char kFindDefaultPlayer[] =
-    "select chid from character (NOLOCK) where cid=%ld and chid=%ld and state='A' and (isdefault='y' or "
-    "isdefault='Y') ";
 constexpr char kFindSuccessor[] =
     "select top 1 chid, name from character (NOLOCK) where cid=%ld and chid<>%ld and state='A' and (isdefault='n' "
     "or isdefault='N') order by chid desc ";
@@ -43,14 +38,7 @@ int32_t GetDelInfo(OMCharacter& page, om::DbStep& db, Successor& successor) {
   step.append(kFindPrimaryPlayer, cid, chid);
   if (!step.execute() || !step.nextResult()) return om::kFailed;
 
-  int32_t restrictedChid;
-  int32_t bits;
-  step.bindInt(&restrictedChid);
-  step.bindInt(&bits);
-  int32_t applying = 0;
-  step.fetchEach([&] {
-    if (restrictedChid == 0 || restrictedChid == page.login.CharacterId) applying |= bits;
-  });
+  int32_t applying = FoldPlayerRestrictions(step, page.login.CharacterId);
 
   if (!step.nextResult()) return om::kFailed;
   int32_t found;

@@ -11,12 +11,7 @@ namespace {
 constexpr int32_t kRenamesPerMonth = 12;
 
 constexpr char kGetRenameInfoTag[] = "OMCharacter.dll:GetRenameInfo";
-constexpr char kSelectRestrictions[] =
-    "select chid, om_restrictions_binaryVal from om_assigned_restrictions (NOLOCK) where status = 'A' and cid = %ld ";
 constexpr char kPlayersWithName[] = "select chid from character (NOLOCK) where name='%s' ";
-constexpr char kFindDefaultPlayer[] =
-    "select chid from character (NOLOCK) where cid=%ld and chid=%ld and state='A' and (isdefault='y' or "
-    "isdefault='Y') ";
 constexpr char kCountRenamesThisMonth[] =
     "select count(*) from oldcharacters (NOLOCK) where chid=%ld and oldname<>'' and newname<>'' and "
     "datepart(yy,oldcharacters.changedate)=datepart(yy,GETDATE()) and "
@@ -39,14 +34,7 @@ int32_t OMCharacter::DoRename(om::DbStep& db) {
   step.append(kCountRenamesThisMonth, static_cast<long>(login.CharacterId));
   if (!step.execute() || !step.nextResult()) return om::kFailed;
 
-  int32_t restrictedChid;
-  int32_t bits;
-  step.bindInt(&restrictedChid);
-  step.bindInt(&bits);
-  int32_t applying = 0;
-  step.fetchEach([&] {
-    if (restrictedChid == 0 || restrictedChid == login.CharacterId) applying |= bits;
-  });
+  int32_t applying = FoldPlayerRestrictions(step, login.CharacterId);
 
   if (!step.nextResult()) return om::kFailed;
   int32_t chid;

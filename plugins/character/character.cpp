@@ -5,6 +5,7 @@
 #include <stdio.h>
 
 #include "character.h"
+#include "cookies.h"
 #include "host_api.h"
 #include "lifecycle.h"
 #include "login_cookies.h"
@@ -109,11 +110,9 @@ constexpr om::PageDefinition<OMCharacter> kCharacterPage = {
 void OMCharacter::SetReplyVar(const char* name, const char* value) { api->SetVar(api, ScopeReply, name, value); }
 
 void OMCharacter::SetDefaultPlayerCookies() {
-  char number[32];
-  snprintf(number, sizeof number, "%ld", static_cast<long>(login.CharacterId));
   api->SetVar(api, ScopeCookie, "CHAR", login.CharacterName);
-  api->SetVar(api, ScopeCookie, "OMD", number);
-  api->SetVar(api, ScopeCookie, "STATSDISPLAYCHID", number);
+  om::SetNumberCookie(api, "OMD", login.CharacterId);
+  om::SetNumberCookie(api, "STATSDISPLAYCHID", login.CharacterId);
 }
 
 void OMCharacter::PostDefaultPlayerEvent(const char* source) {
@@ -124,6 +123,18 @@ void OMCharacter::PostDefaultPlayerEvent(const char* source) {
   record.clientAddress = api->ClientAddress.value;
   record.clientPort = api->ClientPort.value;
   om::PostEvent(api, record);
+}
+
+int32_t FoldPlayerRestrictions(om::DbStep& step, int32_t characterId) {
+  int32_t restrictedChid;
+  int32_t bits;
+  step.bindInt(&restrictedChid);
+  step.bindInt(&bits);
+  int32_t applying = 0;
+  step.fetchEach([&] {
+    if (restrictedChid == 0 || restrictedChid == characterId) applying |= bits;
+  });
+  return applying;
 }
 
 }  // namespace omcharacter

@@ -31,6 +31,18 @@ enum : int32_t {
 // Restriction bits that forbid renaming and deleting a player.
 constexpr int32_t kPlayerChangeRestrictions = 0x17;
 
+// The statements rename and delete both open their checks with: the account's active
+// restriction rows, and the visitor's player as the account's default.
+inline constexpr char kSelectRestrictions[] =
+    "select chid, om_restrictions_binaryVal from om_assigned_restrictions (NOLOCK) where status = 'A' and cid = %ld ";
+inline constexpr char kFindDefaultPlayer[] =
+    "select chid from character (NOLOCK) where cid=%ld and chid=%ld and state='A' and (isdefault='y' or "
+    "isdefault='Y') ";
+
+// Reads the restriction rows of the current result and folds the bits of the rows that
+// apply to the player: the account-wide rows (chid 0) and the player's own.
+int32_t FoldPlayerRestrictions(om::DbStep& step, int32_t characterId);
+
 // Account event of select and delete.
 constexpr int32_t kEventDefaultPlayerChanged = 8673;
 

@@ -67,8 +67,8 @@ void SetIdentityCookies(JoinPage& page, const char* prefix, bool ownServer) {
   SetCookie(page, prefix, "PCID", page.pcidText);
   page.api->SetVar(page.api, ScopeCookie, "PUBPCID", page.pcidText);
   if (ownServer) {
-    SetNumberCookie(page.api, "OMPF", page.pfid);
-    SetNumberCookie(page.api, "OMPF2", page.pfid2);
+    om::SetNumberCookie(page.api, "OMPF", page.pfid);
+    om::SetNumberCookie(page.api, "OMPF2", page.pfid2);
   }
   SetCookie(page, prefix, "NAMEINFO", page.nameInfoText);
   SetCookie(page, prefix, "SQUADINFO", page.squadInfoText);

@@ -36,8 +36,8 @@ bool IsLoginMode(int32_t mode) { return mode == ModeLogin || mode == ModeStat; }
 // values of an earlier one behind.
 void ResetCookies(JoinPage& page) {
   for (const char* name : kResetCookiesBefore) page.api->SetVar(page.api, ScopeCookie, name, "");
-  SetNumberCookie(page.api, "OMPF", page.pfid);
-  SetNumberCookie(page.api, "OMPF2", page.pfid2);
+  om::SetNumberCookie(page.api, "OMPF", page.pfid);
+  om::SetNumberCookie(page.api, "OMPF2", page.pfid2);
   for (const char* name : kResetCookiesAfter) page.api->SetVar(page.api, ScopeCookie, name, "");
 }
 
@@ -69,7 +69,7 @@ enum class LineOutcome { GoOn, Replied, Failed };
 // else poll; only an admitted player goes on.
 LineOutcome WaitInLine(JoinPage& page, const ServerRecord& server, int32_t* end) {
   HostApi* api = page.api;
-  ReadCookie(page.api, kLineTicketCookie, page.lineTicket, om::PageTextSize);
+  om::ReadCookie(page.api, kLineTicketCookie, page.lineTicket, om::PageTextSize);
   if (page.lineTicket[0] == '\0') {
     if (api->QueueEnter(api, page.lineTicket, om::PageTextSize) < 0) {
       om::FailCode(page, CodeQueueEnterFailed);
@@ -119,7 +119,7 @@ LineOutcome WaitInLine(JoinPage& page, const ServerRecord& server, int32_t* end)
 
 void PostJoinEvent(JoinPage& page) {
   char userId[kUserIdSize];
-  ReadCookie(page.api, kUserIdCookie, userId, kUserIdSize);
+  om::ReadCookie(page.api, kUserIdCookie, userId, kUserIdSize);
   EventRecord record = om::MakeEventRecord(page.login.AccountId, kJoinEventCode, kEventSource);
   record.loginValue = page.login.LoginValue;
   om::TextCopy(record.accountName, page.handle, sizeof record.accountName);
@@ -141,7 +141,7 @@ void PostJoinEvent(JoinPage& page) {
 // The host's join ticket for the game server. 0, or -1 after replying 3400.
 int32_t RequestJoinTicket(JoinPage& page, const ServerRecord& server) {
   char userId[om::PageTextSize];
-  ReadCookie(page.api, kUserIdCookie, userId, om::PageTextSize);
+  om::ReadCookie(page.api, kUserIdCookie, userId, om::PageTextSize);
   JoinTicketRequest request;
   memset(&request, 0, sizeof request);
   request.accountId = page.login.AccountId;
@@ -265,8 +265,8 @@ int32_t ServerUpPage(JoinPage& page, int32_t* end) {
     if (mode == ModeStat && InsertStatTicket(page) < 0) return om::kFailed;
     SetIdentityCookies(page, prefix, server.ownServer != 0);
     if (mode == ModeStat && server.ownServer != 0) {
-      SetNumberCookie(page.api, "OMTI", page.statTicketId);
-      SetNumberCookie(page.api, "OMTV", page.statTicketValue);
+      om::SetNumberCookie(page.api, "OMTI", page.statTicketId);
+      om::SetNumberCookie(page.api, "OMTV", page.statTicketValue);
     }
   }
 

@@ -2,6 +2,7 @@
 // that a join that went wrong can be followed afterwards. Nothing in the join reads them.
 #include <stdio.h>
 
+#include "cookies.h"
 #include "join_page.h"
 #include "join_tables.h"
 
@@ -21,8 +22,7 @@ int32_t WriteStepRecord(HostApi* api, const char* name, const char* text, int32_
   int32_t status = 0;
   SessionHandle* record = api->OpenKeyedSession(api, tag, text, kKeyedSessionKind, &status);
   if (record == nullptr) return -1;
-  const bool isNew = reinterpret_cast<const unsigned char*>(record)[SessionIsNewOffset] != 0;
-  if (isNew) {
+  if (om::IsNewSession(record)) {
     api->SetKeyedSessionOption(record, kOptionLifetime, lifetime);
     api->SetKeyedSessionOption(record, kOptionThree, 0);
     api->SetKeyedSessionOption(record, kOptionOne, 1);

@@ -2,7 +2,7 @@
 
 #include <stdio.h>
 
-namespace omjoin {
+namespace om {
 
 void ReadCookie(HostApi* api, const char* name, char* buffer, int32_t size) {
   if (buffer == nullptr || size <= 0) return;
@@ -16,4 +16,9 @@ void SetNumberCookie(HostApi* api, const char* name, int32_t value) {
   api->SetVar(api, ScopeCookie, name, text);
 }
 
-}  // namespace omjoin
+bool IsNewSession(const SessionHandle* session) {
+  if (session == nullptr) return false;
+  return reinterpret_cast<const unsigned char*>(session)[SessionIsNewOffset] != 0;
+}
+
+}  // namespace om
