@@ -80,7 +80,8 @@ async function conversation({ page, server, shoot }, { name, submit, path, relay
       if (await page.locator("#relay").count() > 0) await shoot(`${name}-relay`);
     } catch { /* the page moved on while it was shot */ }
   };
-  await page.route(`**${path}*`, through);
+  const ourPath = (url) => url.pathname === path;
+  await page.route(ourPath, through);
   page.on("load", onLoad);
   try {
     await page.click(submit);
@@ -109,7 +110,7 @@ async function conversation({ page, server, shoot }, { name, submit, path, relay
     console.log(`    ${name} ended with: ${final.split(" ").slice(3).join(" ")}`);
     return final;
   } finally {
-    await page.unroute(`**${path}*`, through);
+    await page.unroute(ourPath, through);
     page.off("load", onLoad);
   }
 }
