@@ -1,10 +1,14 @@
 #include "cli_db.h"
 
 #include <iostream>
+#include <optional>
 
+#include "cookie_jar.h"
+#include "db/dates.h"
 #include "db/faults.h"
 #include "db/schema.h"
 #include "host.h"
+#include "services/services.h"
 
 namespace omserver::cli {
 namespace {
@@ -89,6 +93,46 @@ int RunDbFault(const Args& args) {
   std::vector<std::string> faults = ListDbFaults(host);
   if (faults.empty()) std::cout << "no database faults\n";
   for (const std::string& line : faults) std::cout << line << "\n";
+  return 0;
+}
+
+// The key the terms-of-service page deciphers "CONTINUELOGINDATA" with.
+constexpr char kContinueLoginKey[] = "H4VR8PXQ2TXK6MZC9BPE3YGA7DLF5UJS8RTQE";
+
+int RunContinueLogin(const Args& args) {
+  std::string dataDir = "data";
+  std::string jarPath;
+  std::optional<int32_t> cid;
+  std::optional<int32_t> value;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--data") {
+      dataDir = TakeValue(args, i);
+    } else if (args[i] == "--cid") {
+      cid = Integer(TakeValue(args, i), "--cid");
+    } else if (args[i] == "--value") {
+      value = Integer(TakeValue(args, i), "--value");
+    } else if (args[i] == "--jar") {
+      jarPath = TakeValue(args, i);
+    } else {
+      throw UsageError("unknown option " + args[i]);
+    }
+  }
+  if (!cid || !value) throw UsageError("--cid N and --value N are required");
+
+  Host host(dataDir);
+  std::string cookie = services::Encipher(std::to_string(*cid) + ":" + std::to_string(*value), kContinueLoginKey);
+  SqliteDb db = db::OpenDatabase(host, 1);
+  db.prepare("INSERT INTO continueloginvalue (cid, value, dateset) VALUES (?, ?, ?)")
+      .bind(1, int64_t{*cid})
+      .bind(2, int64_t{*value})
+      .bind(3, db::DateText(host.now()))
+      .run();
+  if (!jarPath.empty()) {
+    CookieJar jar = CookieJar::load(jarPath);
+    jar.set("CONTINUELOGINDATA", cookie);
+    jar.save(jarPath);
+  }
+  std::cout << "CONTINUELOGINDATA=" << cookie << "\n";
   return 0;
 }
 

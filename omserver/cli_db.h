@@ -1,4 +1,5 @@
-// `omserver init-db` and `omserver db-fault`: the stand-in's databases from the command line.
+// `omserver init-db`, `omserver db-fault` and `omserver continue-login`: the stand-in's
+// databases from the command line.
 #ifndef OM_OMSERVER_CLI_DB_H
 #define OM_OMSERVER_CLI_DB_H
 
@@ -8,6 +9,10 @@ namespace omserver::cli {
 
 int RunInitDb(const Args& args);
 int RunDbFault(const Args& args);
+// Writes a continuation token as the service's login page would for a login that waits
+// for the terms of service: the continueloginvalue row and the enciphered
+// "CONTINUELOGINDATA" cookie value (printed, and put into a jar when one is given).
+int RunContinueLogin(const Args& args);
 
 }  // namespace omserver::cli
 

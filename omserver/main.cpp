@@ -14,6 +14,8 @@ const Subcommand kSubcommands[] = {
      "request --plugin PATH [--data DIR] [--kind N] [--page-url URL] [--client ADDR:PORT] "
      "[--src1 NAME=VALUE]... [--query NAME=VALUE]... [--form NAME=VALUE]... [--cookie NAME=VALUE]... [--jar FILE]"},
     {"init-db", RunInitDb, "init-db [--data DIR] [--demo]"},
+    {"continue-login", RunContinueLogin,
+     "continue-login --cid N --value N [--data DIR] [--jar FILE]   (a login waiting for the terms of service)"},
     {"db-fault", RunDbFault,
      "db-fault [--data DIR] offline on|off | open DB ERROR|off | execute TAG on|off | next-result TAG K|off | list | clear"},
     {"mail", RunMail, "mail list|clear|fail-from N|fail-off [--data DIR]   (the outbox; mails from the N-th on fail)"},

@@ -127,5 +127,32 @@ TEST_F(TermsTest, DatabaseFindingsAreNotedButDatabaseErrorsAreNot) {
   EXPECT_EQ(failed.back().failuresNoted, 0);
 }
 
+// The stand-in's own stand-in for the login page: `omserver continue-login` writes the row
+// and the cookie that AgreeToTerms then accepts.
+TEST_F(TermsTest, ATokenMadeByTheCommandIsAccepted) {
+  std::string jar = (data_.path() / "jar.json").string();
+  omtest::CommandResult made = omtest::RunOmserver("continue-login --data " + data_.path().string() + " --cid " +
+                                                   std::to_string(cid_) + " --value 5151 --jar " + jar);
+  ASSERT_EQ(made.status, 0) << made.err;
+  omserver::CookieJar saved = omserver::CookieJar::load(jar);
+  std::string cookie = saved.get("CONTINUELOGINDATA");
+  EXPECT_EQ(made.out, "CONTINUELOGINDATA=" + cookie + "\n");
+  EXPECT_EQ(omserver::services::Decipher(cookie, kKey), std::to_string(cid_) + ":5151");
+  EXPECT_EQ(Scalar("SELECT count(*) FROM continueloginvalue WHERE value = 5151"), "1");
+
+  omtest::Browser browser = NewBrowser();
+  browser.jar().set("CONTINUELOGINDATA", cookie);
+  auto accepted = Converse(browser, Form("AgreeToTerms", {{"revision", "4"}}));
+  EXPECT_EQ(Final(accepted).call, "Redirect");
+  EXPECT_EQ(Final(accepted).word, "SUCCESS");
+}
+
+TEST(ContinueLoginCommand, RefusesIncompleteArguments) {
+  omtest::TempDir dir;
+  auto run = omtest::RunOmserver("continue-login --data " + dir.path().string() + " --cid 5");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("--value"), std::string::npos) << run.err;
+}
+
 }  // namespace
 }  // namespace accounttest
