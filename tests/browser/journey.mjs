@@ -498,9 +498,15 @@ const steps = [
       await shoot("join-waiting-next");
       await other.page.waitForURL("**/joined.html?rid=1", { timeout: 20000 });
 
+      // Then the server gets a free place, and the player first in line takes it.
       await operator.goto(`${base}/servers.html`);
-      await Promise.all([operator.waitForURL("**/servers.html?note=*"), operator.click("#admit-1 button")]);
+      await operator.fill("#places-1 [name=places]", "1");
+      await Promise.all([operator.waitForURL("**/servers.html?note=*"), operator.click("#places-1 button")]);
+      check((await operator.locator("#server-1 .places").innerText()) === "1", "the server has one free place");
       await page.waitForURL("**/joined.html?rid=1", { timeout: 20000 });
+      await operator.goto(`${base}/servers.html`);
+      check((await operator.locator("#server-1 .places").innerText()) === "0", "which the admitted player took");
+      check((await operator.locator("#server-1 .line").innerText()) === "empty", "and the line is empty");
       check((await text(page)).includes("Server record id: 1"), "the joined page names the server");
       const cookies = await cookieMap(context);
       check(cookies.OMPCID && cookies.OMNAMEINFO, `the identity cookies for the service's own server are set: ${JSON.stringify(cookies)}`);
