@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli.h"
+#include "cli_db.h"
 
 namespace omserver::cli {
 
@@ -10,6 +11,9 @@ const Subcommand kSubcommands[] = {
     {"request", RunRequest,
      "request --plugin PATH [--data DIR] [--kind N] [--page-url URL] [--client ADDR:PORT] "
      "[--src1 NAME=VALUE]... [--query NAME=VALUE]... [--form NAME=VALUE]... [--cookie NAME=VALUE]... [--jar FILE]"},
+    {"init-db", RunInitDb, "init-db [--data DIR] [--demo]"},
+    {"db-fault", RunDbFault,
+     "db-fault [--data DIR] offline on|off | open DB ERROR|off | execute TAG on|off | next-result TAG K|off | list | clear"},
     {nullptr, nullptr, nullptr},
 };
 
