@@ -4,7 +4,7 @@
 set -euo pipefail
 
 om_packages=(cmake make g++ g++-multilib binutils pkg-config libgtest-dev libgmock-dev
-             libsqlite3-dev sqlite3 nlohmann-json3-dev "$@")
+             libsqlite3-dev sqlite3 nlohmann-json3-dev libbenchmark-dev clang-14 libclang-rt-14-dev "$@")
 
 om_missing=()
 for package in "${om_packages[@]}"; do
