@@ -32,7 +32,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$work"
   echo "== fuzz $target: ${seconds} s =="
   if ! build/fuzz/fuzz_"$target" "$work" "fuzz/corpus/$target" \
-        -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
+        -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=2048 -len_control=0 \
         -print_final_stats=1 -artifact_prefix="build/fuzz/artifacts/$target-" 2>build/fuzz/"$target".log; then
     tail -n 60 build/fuzz/"$target".log
     failed+=("$target")
