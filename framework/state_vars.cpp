@@ -2,6 +2,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "cookies.h"
 #include "page.h"
 #include "text.h"
 
@@ -147,10 +148,6 @@ void PageState::SaveVars() {
   }
 }
 
-bool PageState::SessionIsNew() const {
-  if (session == nullptr) return false;
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(session);
-  return bytes[SessionIsNewOffset] != 0;
-}
+bool PageState::SessionIsNew() const { return IsNewSession(session); }
 
 }  // namespace om

@@ -1,5 +1,7 @@
 #include "json_output.h"
 
+#include "services/event_records.h"
+
 namespace omserver {
 namespace {
 
@@ -11,6 +13,39 @@ nlohmann::ordered_json Object(const NameValues& values) {
   nlohmann::ordered_json object = nlohmann::ordered_json::object();
   for (const auto& [name, value] : values) object[name] = value;
   return object;
+}
+
+// What the host's other services received and answered during the request.
+void AddServiceOutputs(nlohmann::ordered_json& out, const RequestResult& result) {
+  nlohmann::ordered_json mails = nlohmann::ordered_json::array();
+  for (const MailOutcome& mail : result.mails) {
+    mails.push_back({{"to", mail.to}, {"subject", mail.subject}, {"body", mail.body}, {"sent", mail.sent}, {"reason", mail.reason}});
+  }
+  out["mails"] = mails;
+  nlohmann::ordered_json log = nlohmann::ordered_json::array();
+  for (const LogEntry& entry : result.eventLog) {
+    log.push_back({{"accountId", entry.accountId}, {"characterId", entry.characterId}, {"tag", entry.tag}, {"detail", entry.detail}});
+  }
+  out["eventLog"] = log;
+  nlohmann::ordered_json records = nlohmann::ordered_json::array();
+  for (const std::string& raw : result.eventRecords) records.push_back(services::EventRecordJson(raw));
+  out["eventRecords"] = records;
+  out["failuresNoted"] = result.failuresNoted;
+  out["accountCodes"] = result.accountCodes ? nlohmann::ordered_json(*result.accountCodes) : nlohmann::ordered_json(nullptr);
+  nlohmann::ordered_json hosts = nlohmann::ordered_json::array();
+  for (const HostRegistration& host : result.hostRegistrations) {
+    hosts.push_back({{"accountId", host.accountId}, {"loginValue", host.loginValue}, {"pfid", host.pfid},
+                     {"characterId", host.characterId}, {"status", host.status}, {"hostKey", host.hostKey}});
+  }
+  out["hostRegistrations"] = hosts;
+  nlohmann::ordered_json tickets = nlohmann::ordered_json::array();
+  for (const JoinTicketOutcome& ticket : result.joinTickets) {
+    tickets.push_back({{"accountId", ticket.accountId}, {"loginValue", ticket.loginValue}, {"characterId", ticket.characterId},
+                       {"userId", ticket.userId}, {"rid", ticket.rid}, {"serverAddress", ticket.serverAddress},
+                       {"serverPort", ticket.serverPort}, {"status", ticket.status}, {"ticket", ticket.ticket}});
+  }
+  out["joinTickets"] = tickets;
+  out["serviceCalls"] = result.serviceCalls;
 }
 
 }  // namespace
@@ -59,6 +94,7 @@ nlohmann::ordered_json ResultJson(const Plugin& plugin, const RequestResult& res
   }
   out["sessions"] = sessions;
   out["hostLog"] = result.hostLog;
+  AddServiceOutputs(out, result);
   return out;
 }
 

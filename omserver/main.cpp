@@ -4,6 +4,8 @@
 
 #include "cli.h"
 #include "cli_db.h"
+#include "services/commands.h"
+#include "http/cli_serve.h"
 
 namespace omserver::cli {
 
@@ -14,6 +16,31 @@ const Subcommand kSubcommands[] = {
     {"init-db", RunInitDb, "init-db [--data DIR] [--demo]"},
     {"db-fault", RunDbFault,
      "db-fault [--data DIR] offline on|off | open DB ERROR|off | execute TAG on|off | next-result TAG K|off | list | clear"},
+    {"mail", RunMail, "mail list|clear|fail-from N|fail-off [--data DIR]   (the outbox; mails from the N-th on fail)"},
+    {"log", RunLog, "log list [--data DIR]   (LogEvent entries)"},
+    {"records", RunRecords, "records list [--data DIR]   (posted event records, field by field)"},
+    {"failures", RunFailures, "failures list [--data DIR]   (NoteFailure calls)"},
+    {"switch", RunSwitch, "switch list|set FEATURE on|off|unreadable|clear FEATURE [--data DIR]"},
+    {"screen", RunScreen, "screen list|add NAME|remove NAME [--data DIR]   (names ScreenName refuses)"},
+    {"seed", RunSeed, "seed TEXT|off [--data DIR]   (repeatable random numbers and session ids)"},
+    {"clock", RunClock, "clock SECONDS|off [--data DIR]   (fixed host clock, seconds since 1970)"},
+    {"host-number", RunHostNumber, "host-number N|off [--data DIR]   (GetHostNumber, default 1)"},
+    {"db-offline", RunDbOffline, "db-offline on|off [--data DIR]   (IsDbOffline)"},
+    {"server", RunServer,
+     "server list|add|set|remove --rid N [--gsid T] [--name T] [--access T] [--address A.B.C.D:PORT] "
+     "[--baffle A.B.C.D:PORT] [--FIELD N]... [--var NAME=VALUE]... [--data DIR]   (FIELD: own affiliate stats "
+     "queued pfid-override pfid2-override login access-codes ticket page-id address port app-id baffle-address "
+     "baffle-port baffle-key scramble-key lan-only places)"},
+    {"access", RunAccess, "access list|set TEXT STATUS|clear TEXT [--data DIR]   (QueryServerAccess status, default 0)"},
+    {"queue", RunQueue, "queue list [--rid N]|admit RID|places RID N|end TICKET|timeout SECONDS|off [--data DIR]"},
+    {"ticket", RunTicket, "ticket list|set [--status N] [--text T]|clear [--data DIR]   (QueryAccountRecord)"},
+    {"product", RunProduct, "product list|set PFID [ENTRYPFID:FEATURES]... [--data DIR]   (QueryProductRecord)"},
+    {"hosts", RunHosts, "hosts list|status N|off [--data DIR]   (RegisterHost)"},
+    {"codes", RunCodes, "codes list [--data DIR]   (the last SetAccountCodes list)"},
+    {"cipher", RunCipher, "cipher encode|decode KEY TEXT   (the EncodeText/DecodeText cipher)"},
+    {"fail", RunFail, "fail list|SLOT on|off [--data DIR]   (make a service slot answer negative)"},
+    {"serve", RunServe,
+     "serve [--data DIR] [--listen ADDR:PORT] [--plugins DIR] [--site DIR] [--threads N]"},
     {nullptr, nullptr, nullptr},
 };
 

@@ -48,6 +48,46 @@ struct SessionOutcome {
   int32_t varsRead = 0;     // GetSessionVar calls on this handle
 };
 
+// One SendMail call: what the plug-in handed over and whether the host sent it.
+struct MailOutcome {
+  std::string to;
+  std::string subject;
+  std::string body;
+  bool sent = false;
+  std::string reason;  // why it was not sent; empty when sent
+};
+
+// One LogEvent call.
+struct LogEntry {
+  int32_t accountId = 0;
+  int32_t characterId = 0;
+  std::string tag;
+  std::string detail;
+};
+
+// One RegisterHost call: the record's inputs and the host's answer.
+struct HostRegistration {
+  int32_t accountId = 0;
+  int32_t loginValue = 0;
+  int32_t pfid = 0;
+  int32_t characterId = 0;
+  int32_t status = 0;
+  std::string hostKey;
+};
+
+// One QueryAccountRecord call: the join-ticket request's inputs and the host's answer.
+struct JoinTicketOutcome {
+  int32_t accountId = 0;
+  int32_t loginValue = 0;
+  int32_t characterId = 0;
+  std::string userId;
+  int32_t rid = 0;
+  int32_t serverAddress = 0;
+  int32_t serverPort = 0;
+  int32_t status = 0;
+  std::string ticket;
+};
+
 struct RequestResult {
   std::vector<ReplyCall> replies;
   NameValues cookies;    // in order of first setting; a later set of the same name wins
@@ -56,6 +96,15 @@ struct RequestResult {
   std::vector<SessionOutcome> sessions;
   std::vector<std::string> hostLog;  // the host's notes: misuse by the plug-in, failed statements
   int32_t bodyResult = 0;
+  // What the host's other services received and answered during the request.
+  std::vector<MailOutcome> mails;
+  std::vector<LogEntry> eventLog;
+  std::vector<std::string> eventRecords;  // each the raw 932 bytes of a posted EventRecord
+  int32_t failuresNoted = 0;              // NoteFailure calls
+  std::optional<std::vector<std::string>> accountCodes;  // the last SetAccountCodes list
+  std::vector<HostRegistration> hostRegistrations;
+  std::vector<JoinTicketOutcome> joinTickets;
+  std::vector<std::string> serviceCalls;  // one line per service call and its answer
 
   // The value of a cookie set by the reply, if any.
   std::optional<std::string> cookie(const std::string& name) const;

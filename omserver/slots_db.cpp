@@ -5,6 +5,8 @@
 // logged instead of touching freed memory. A statement is tagged (DbSetTag), its text
 // appended (DbSetQuery) and run whole (DbExecute); its results are kept in order and walked
 // with DbNextResult, DbBindColumn and DbFetch until DbCloseCursor ends the statement.
+// DbNextResult fills its two integers with the result's number of columns and its number
+// of rows (rows written, for an update, insert or delete); the plug-ins do not read them.
 // Every misuse a plug-in can make fails the call and is noted in the request's host log.
 #include <cstring>
 #include <memory>
@@ -169,7 +171,11 @@ int32_t DbSetTag(DbHandle* handle, const char* tag, int32_t, int32_t) {
   DbHandle* db = Usable(handle, "DbSetTag");
   if (db == nullptr) return -1;
   return Guarded(*db->state, "DbSetTag", -1, [&] {
-    if (db->executed) db->state->log("DbSetTag: " + db->name() + " was not closed with DbCloseCursor; its results are dropped");
+    if (db->executed) {
+      db->state->log("DbSetTag: " + db->name() + " was not closed with DbCloseCursor; its results are dropped");
+    } else if (!db->text.empty()) {
+      db->state->log("DbSetTag: " + db->name() + " was never executed; its text is dropped");
+    }
     db->endStatement();
     db->started = true;
     db->tag = tag != nullptr ? tag : "";

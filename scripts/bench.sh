@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 http=1
 if [ "${1:-}" = "--no-http" ]; then http=0; fi
 
-bash scripts/deps.sh wrk
+OM_NO_BROWSER=1 bash scripts/deps.sh wrk
 cmake --preset default >/dev/null
 cmake --build --preset default
 

@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-20}"
 shift || true
 
-bash scripts/deps.sh clang-14 libclang-rt-14-dev
+OM_NO_BROWSER=1 bash scripts/deps.sh
 CC=clang CXX=clang++ cmake -S fuzz -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/fuzz -j2
 

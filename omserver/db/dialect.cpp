@@ -37,7 +37,10 @@ std::string Upper(std::string text) {
 bool ParseInteger(const std::string& text, int64_t& out) {
   const char* begin = text.data();
   const char* end = text.data() + text.size();
-  if (begin != end && *begin == '+') ++begin;
+  if (begin != end && *begin == '+') {
+    ++begin;
+    if (begin != end && *begin == '-') return false;
+  }
   auto [last, error] = std::from_chars(begin, end, out);
   return error == std::errc() && last == end && begin != end;
 }
@@ -59,7 +62,7 @@ Value ConvertTo(const VarType& type, const Value& value) {
     std::string trimmed = first == std::string::npos ? "" : text.substr(first, last - first + 1);
     if (trimmed.empty()) return int64_t{0};  // the service reads an empty text as 0
     int64_t number = 0;
-    if (!ParseInteger(trimmed, number) && !(trimmed.size() > 1 && trimmed[0] == '+' && ParseInteger(trimmed.substr(1), number))) {
+    if (!ParseInteger(trimmed, number)) {
       throw SqlError("conversion failed when converting the varchar value '" + text + "' to data type int");
     }
     return ToInt32(number, "'" + text + "'");
@@ -162,7 +165,7 @@ const std::set<std::string> kKeywords = {"from", "where", "and", "or",  "not",  
                                          "join", "on",    "order", "by", "asc", "desc",   "is",   "null",  "in",
                                          "like", "set",   "values", "distinct"};
 
-// The SQL Server date parts the stand-in's date functions know.
+// The service's date parts the stand-in's date functions know.
 const std::set<std::string> kDateParts = {"yy", "yyyy", "year", "mm", "m", "month", "dd", "d", "day",
                                           "hh", "hour", "mi", "n", "minute", "ss", "s", "second"};
 

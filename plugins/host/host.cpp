@@ -4,6 +4,7 @@
 // Init also empties the identity cookies OMJoin hands on and records the product families.
 #include <stdio.h>
 
+#include "cookies.h"
 #include "host_api.h"
 #include "lifecycle.h"
 #include "login_cookies.h"
@@ -50,10 +51,11 @@ constexpr int32_t kAddressSize = 4096;
 
 void WriteCookies(const HostPage& page) {
   for (const CookieRow& cookie : kCookies) {
-    char number[32] = "";
-    if (cookie.value == CookieValue::Pfid) snprintf(number, sizeof number, "%ld", static_cast<long>(page.pfid));
-    if (cookie.value == CookieValue::Pfid2) snprintf(number, sizeof number, "%ld", static_cast<long>(page.pfid2));
-    page.api->SetVar(page.api, ScopeCookie, cookie.name, number);
+    switch (cookie.value) {
+      case CookieValue::Empty: page.api->SetVar(page.api, ScopeCookie, cookie.name, ""); break;
+      case CookieValue::Pfid: om::SetNumberCookie(page.api, cookie.name, page.pfid); break;
+      case CookieValue::Pfid2: om::SetNumberCookie(page.api, cookie.name, page.pfid2); break;
+    }
   }
 }
 

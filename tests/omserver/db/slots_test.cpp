@@ -5,6 +5,8 @@
 
 #include <cstring>
 #include <functional>
+#include <set>
+#include <thread>
 
 #include "db/faults.h"
 #include "db/schema.h"
@@ -336,6 +338,45 @@ TEST(DbCommandLine, DbFaultSetsListsAndClears) {
   EXPECT_EQ(RunOmserver("db-fault --data " + data + " next-result OMJoin.dll:VerifyUserInfo 0").status, 2);
   EXPECT_EQ(RunOmserver("db-fault --data " + data + " open 1").status, 2);
   EXPECT_EQ(RunOmserver("db-fault --data " + data + " clear").out, "no database faults\n");
+}
+
+}  // namespace
+}  // namespace omtest
+
+namespace omtest {
+namespace {
+
+// Requests run on several threads at once; each batch is its own transaction, so concurrent
+// writers wait for each other instead of failing, and every insert gets its own identity.
+TEST(DbConcurrency, ConcurrentRequestsWriteWithoutLosingRows) {
+  TempDir dir;
+  omserver::Host host(dir.path());
+  LoadFixture(host);
+  constexpr int kThreads = 2, kInserts = 15;
+  std::vector<std::vector<std::string>> ids(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kInserts; ++i) {
+        DbClient client(host);
+        std::string name = "T" + std::to_string(t) + "-" + std::to_string(i);
+        StepOutcome outcome = RunStep(client.api(), 1, "OMCharacter.dll:NewChar",
+                                      {Sql("insert character (cid, name, isdefault, created, lastused) values (%ld, '%s', 'n', GETDATE(), GETDATE()) select @@identity ", 1L, name.c_str())},
+                                      {"", "i"});
+        ids[t].push_back(outcome.results.size() == 2 ? outcome.results[1] : "failed: " + outcome.failedAt);
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  std::set<std::string> distinct;
+  for (const auto& list : ids) {
+    for (const std::string& id : list) {
+      EXPECT_EQ(id.find("failed"), std::string::npos) << id;
+      distinct.insert(id);
+    }
+  }
+  EXPECT_EQ(distinct.size(), static_cast<size_t>(kThreads * kInserts));
+  EXPECT_EQ(Query(host, 1, "select count(*) from character where name like 'T%-%'"), std::to_string(kThreads * kInserts));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "page_requests.h"
+#include "services/services.h"
 #include "test_support.h"
 
 namespace {
@@ -173,11 +174,23 @@ TEST_F(HostTest, RegistrationFailures) {
   }
 }
 
-TEST_F(HostTest, TheStandInWithoutRegistryAnswers3234) {
+// The stand-in's own host registry, as the page server answers.
+TEST_F(HostTest, TheStandInRegistryHandsOutAKeyOrAnswersItsFailure) {
   omtest::Browser browser(host, *plugin);
   browser.visit(Request(Visit()));
-  RequestResult second = browser.visit(Request({}));
-  EXPECT_EQ(omtest::OnlyReply(second).code, 3234);
+  RequestResult registered = browser.visit(Request({}));
+  const omserver::ReplyCall& redirect = omtest::OnlyReply(registered);
+  EXPECT_EQ(redirect.call, "Redirect");
+  ASSERT_TRUE(redirect.url.has_value());
+  EXPECT_NE(redirect.url->find("hostkey="), std::string::npos) << *redirect.url;
+
+  omserver::services::SetRegisterHostStatus(host, 3235);
+  browser.visit(Request(Visit()));
+  EXPECT_EQ(omtest::OnlyReply(browser.visit(Request({}))).code, 3235);
+
+  omserver::services::SetSlotFailing(host, "RegisterHost", true);
+  browser.visit(Request(Visit()));
+  EXPECT_EQ(omtest::OnlyReply(browser.visit(Request({}))).code, 3234);
 }
 
 TEST_F(HostTest, AStoredStageBeyondOneIsRefusedWith1101) {
@@ -235,7 +248,11 @@ TEST(HostCommandLine, TwoRequestsWithAJar) {
   ASSERT_EQ(second.status, 0) << second.err;
   nlohmann::json done = nlohmann::json::parse(second.out);
   ASSERT_EQ(done["replies"].size(), 1u) << second.out;
-  EXPECT_NE(done["replies"][0]["word"], "RELAY") << "the second request is the registration";
+  EXPECT_EQ(done["replies"][0]["call"], "Redirect") << "the second request is the registration";
+  EXPECT_EQ(done["replies"][0]["word"], "SUCCESS");
+  std::string url = done["replies"][0]["url"];
+  EXPECT_EQ(url.rfind("/s.htm?hostkey=", 0), 0u) << url;
+  EXPECT_GT(url.size(), std::string("/s.htm?hostkey=").size()) << "the key follows";
   EXPECT_EQ(done["sessions"][0]["isNew"], false) << second.out;
   EXPECT_EQ(done["sessions"][0]["end"], 1);
   EXPECT_EQ(done["cookies"]["OMPF"], "5") << "the first request's product family stays in force";
