@@ -1,7 +1,8 @@
 // Whole conversations of one page plug-in (linked in) against the stand-in host on a
 // scratch data directory: fuzzed request variables, cookies, the session cookie and the
-// contents of the session the conversation continues. The host's state is emptied before
-// every input, so each input runs alone and a finding repeats.
+// contents of the session the conversation continues. The host's state (and, for a target
+// built with DEMO, the demo service's databases) is put back before every input, so each
+// input runs alone and a finding repeats.
 //
 // Checked after every request: exactly one reply with one of the designed words, and no
 // note in the host's log but the services this stand-in does not offer (a note is misuse
@@ -14,8 +15,10 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "context.h"
+#include "db/schema.h"
 #include "conversation.h"
 #include "cookie_jar.h"
 #include "host.h"
@@ -62,21 +65,75 @@ omserver::Host& TheHost() {
     return path;
   }();
   static omserver::Host host(dir);
-  static bool configured = [] {
+  return host;
+}
+
+
+// The state every input starts from: host.sqlite as it was after set-up (with the demo
+// service's databases when the target asks for them), restored table by table before each
+// input, and the database files copied back.
+struct Snapshot {
+  std::filesystem::path dir;
+  std::vector<std::string> tables;
+};
+
+std::vector<std::string> Tables(omserver::SqliteDb& db, const char* schema) {
+  std::vector<std::string> names;
+  omserver::Statement statement = db.prepare(std::string("SELECT name FROM ") + schema +
+                                             ".sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%'");
+  while (statement.step()) names.push_back(statement.columnText(0));
+  return names;
+}
+
+Snapshot& TakeSnapshot(omserver::Host& host) {
+  static Snapshot snapshot;
+  snapshot.dir = host.dataDir().string() + "-snapshot";
+  std::filesystem::remove_all(snapshot.dir);
+  std::filesystem::create_directories(snapshot.dir);
+  for (const auto& entry : std::filesystem::directory_iterator(host.dataDir())) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("db", 0) == 0) std::filesystem::copy_file(entry.path(), snapshot.dir / name);
+  }
+  const std::string state = (snapshot.dir / "host-state.sqlite").string();
+  host.withState([&](omserver::SqliteDb& db) {
+    db.exec("VACUUM INTO '" + state + "'");
+    db.exec("ATTACH DATABASE '" + state + "' AS snapshot");
+    snapshot.tables = Tables(db, "snapshot");
+  });
+  return snapshot;
+}
+
+void ResetState(omserver::Host& host, const Snapshot& snapshot) {
+  host.withState([&](omserver::SqliteDb& db) {
+    db.exec("BEGIN");
+    for (const std::string& table : Tables(db, "main")) db.exec("DELETE FROM main.\"" + table + "\"");
+    for (const std::string& table : snapshot.tables) {
+      db.exec("INSERT INTO main.\"" + table + "\" SELECT * FROM snapshot.\"" + table + "\"");
+    }
+    db.exec("COMMIT");
+  });
+  for (const auto& entry : std::filesystem::directory_iterator(host.dataDir())) {
+    if (entry.path().filename().string().rfind("db", 0) == 0) std::filesystem::remove(entry.path());
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(snapshot.dir)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("db", 0) == 0) std::filesystem::copy_file(entry.path(), host.dataDir() / name);
+  }
+}
+
+const Snapshot& StartingState() {
+  static const Snapshot& snapshot = []() -> const Snapshot& {
+    omserver::Host& host = TheHost();
     host.setConfig("seed", std::string("1"));
     host.setClock(1700000000);
     // Scratch state on a memory file system: no need to wait for the disk.
     host.withState([](omserver::SqliteDb& db) { db.exec("PRAGMA synchronous=OFF"); });
-    return true;
+#if OM_FUZZ_DEMO
+    omserver::db::FillDemo(host);
+#endif
+    return TakeSnapshot(host);
   }();
-  (void)configured;
-  return host;
-}
-
-void ResetState(omserver::Host& host) {
-  host.withState([](omserver::SqliteDb& db) {
-    db.exec("DELETE FROM sessions; DELETE FROM session_vars; DELETE FROM session_options; DELETE FROM counters");
-  });
+  return snapshot;
 }
 
 // Stores the session the conversation continues, as an earlier request would have left it.
@@ -122,7 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   omfuzz::Conversation conversation =
       omfuzz::ParseConversation(std::string_view(reinterpret_cast<const char*>(data), size), kMaxRequests);
   omserver::Host& host = TheHost();
-  ResetState(host);
+  ResetState(host, StartingState());
   omserver::CookieJar jar;
   PlantSession(host, jar, conversation);
   for (omserver::RequestSpec& spec : conversation.requests) Check(Run(host, jar, std::move(spec)));

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "conversations.h"
+#include "db/schema.h"
 #include "test_support.h"
 
 namespace {
@@ -24,6 +25,7 @@ constexpr int kRounds = 12;  // conversations of each row per thread
 TEST(Concurrency, ManyVisitorsAtOnceEachGetTheirOwnDesignedReplies) {
   omtest::TempDir dir;
   omserver::Host host(dir.path());
+  omserver::db::FillDemo(host);  // the accounts and players the database conversations use
   std::map<std::string, std::unique_ptr<omserver::Plugin>> plugins;
   for (const omtest::ConversationRow& row : omtest::Conversations()) {
     if (!plugins.count(row.plugin)) plugins[row.plugin] = omtest::LoadPlugin(row.plugin);

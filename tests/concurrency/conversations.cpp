@@ -124,6 +124,51 @@ std::vector<ConversationStep> TestPageVisit(int n) {
   };
 }
 
+// Alice of the demo service (omserver init-db --demo): account 1, login value 1001, her
+// default player Fox (1) and a second player Wren (2).
+NameValues Alice() { return {{"OMV", "1001"}, {"OMI", "1"}, {"OMD", "1"}, {"CHAR", "Fox"}}; }
+
+RequestSpec Form(NameValues form, NameValues cookies) {
+  RequestSpec spec;
+  spec.form = std::move(form);
+  spec.cookies = std::move(cookies);
+  return spec;
+}
+
+// OMAccount reads Alice's personal data: relay, then the success page with the data shown.
+std::vector<ConversationStep> AccountGetInfo(int n) {
+  return {
+      {Form(With(ReplyPages(n), {{"action", "GetInfo"}}), Alice()),
+       [](const RequestResult& r) {
+         return First({ExpectReply(r, "Respond", "RELAY"), ExpectEqual("text", R(r).text, "Contacting account databases....")});
+       }},
+      {Form({}, Alice()),
+       [n](const RequestResult& r) {
+         return First({ExpectReply(r, "Redirect", "SUCCESS"), ExpectEqual("url", R(r).url, V("/s-", n, ".htm")),
+                       ExpectEqual("firstname", r.replyVar("firstname"), "Alice"),
+                       ExpectEqual("lastname", r.replyVar("lastname"), "Archer"),
+                       ExpectEqual("city", r.replyVar("city"), "Portsea")});
+       }},
+  };
+}
+
+// OMCharacter lists Alice's players: relay, then the list and the success page.
+std::vector<ConversationStep> CharacterGet(int n) {
+  return {
+      {Query(With(ReplyPages(n), {{"action", "GET"}, {"pfid", "27"}}), Alice()),
+       [](const RequestResult& r) {
+         return First({ExpectReply(r, "Respond", "RELAY"), ExpectEqual("text", R(r).text, "Contacting player databases....")});
+       }},
+      {Query({}, Alice()),
+       [n](const RequestResult& r) {
+         const bool listed = r.body.find(">Fox<") != std::string::npos && r.body.find(">Wren<") != std::string::npos;
+         return First({ExpectReply(r, "Redirect", "SUCCESS"), ExpectEqual("url", R(r).url, V("/s-", n, ".htm")),
+                       ExpectEqual("charactername", r.replyVar("charactername"), "Fox"),
+                       listed ? "" : "the list lacks Fox or Wren: " + r.body});
+       }},
+  };
+}
+
 }  // namespace
 
 const std::vector<ConversationRow>& Conversations() {
@@ -132,6 +177,8 @@ const std::vector<ConversationRow>& Conversations() {
       {"prepare relay", "OMPrepare", PrepareRelay},
       {"host visit", "OMHost", HostVisit},
       {"framework test page", "OMTestPage", TestPageVisit},
+      {"account personal data", "OMAccount", AccountGetInfo},
+      {"character list", "OMCharacter", CharacterGet},
   };
   return rows;
 }
