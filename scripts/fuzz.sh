@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, libFuzzer, AddressSanitizer + UBSan; fuzz/) and runs each
 # for a bounded time, starting from its committed seeds in fuzz/corpus/<target>.
-#   bash scripts/fuzz.sh            20 s per target (what scripts/test.sh runs: 15)
+#   bash scripts/fuzz.sh            20 s per target (scripts/test.sh runs 10)
 #   bash scripts/fuzz.sh 600        ten minutes per target
 #   bash scripts/fuzz.sh 600 host   one target
 # New inputs go to build/fuzz/corpus/<target> (kept between runs, never committed); a

@@ -21,5 +21,5 @@ cmake --build --preset tsan
 echo "== tsan tests =="
 ctest --preset tsan
 
-echo "== fuzz targets, 15 s each =="
-bash scripts/fuzz.sh 15
+echo "== fuzz targets, 10 s each =="
+bash scripts/fuzz.sh 10
