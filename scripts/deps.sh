@@ -4,7 +4,8 @@
 set -euo pipefail
 
 om_packages=(cmake make g++ g++-multilib binutils pkg-config libgtest-dev libgmock-dev
-             libsqlite3-dev sqlite3 nlohmann-json3-dev libcpp-httplib-dev curl "$@")
+             libsqlite3-dev sqlite3 nlohmann-json3-dev libcpp-httplib-dev curl
+             libbenchmark-dev clang-14 libclang-rt-14-dev "$@")
 # The browser journey of the tests: Debian's Chromium, and Node with npm for playwright-core.
 # OM_NO_BROWSER=1 (the run command) leaves them out.
 if [ "${OM_NO_BROWSER:-0}" != 1 ]; then
