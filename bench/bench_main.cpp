@@ -133,21 +133,21 @@ omserver::Host& TheHost() {
 }
 
 omserver::RequestResult RunOnHost(const omserver::Plugin& plugin, omserver::CookieJar& jar, const BenchRequest& request) {
-  omserver::RequestSpec spec;
-  spec.pageUrl = "/" + plugin.name();
+  omserver::RequestSpec incoming;
+  incoming.pageUrl = "/" + plugin.name();
   for (const Var& var : request.vars) {
-    omserver::NameValues& values = var.scope == ScopeSource1   ? spec.source1
-                                   : var.scope == ScopeSource2 ? spec.query
-                                   : var.scope == ScopeSource4 ? spec.form
-                                                               : spec.cookies;
+    omserver::NameValues& values = var.scope == ScopeSource1   ? incoming.source1
+                                   : var.scope == ScopeSource2 ? incoming.query
+                                   : var.scope == ScopeSource4 ? incoming.form
+                                                               : incoming.cookies;
     values.emplace_back(var.name, var.value);
   }
   for (const auto& [name, value] : jar.cookies()) {
     bool given = false;
-    for (const auto& [known, unused] : spec.cookies) given = given || known == name;
-    if (!given) spec.cookies.emplace_back(name, value);
+    for (const auto& [known, unused] : incoming.cookies) given = given || known == name;
+    if (!given) incoming.cookies.emplace_back(name, value);
   }
-  omserver::RequestResult result = TheHost().run(plugin, spec);
+  omserver::RequestResult result = TheHost().run(plugin, incoming);
   jar.absorb(result);
   return result;
 }

@@ -151,16 +151,16 @@ void PlantSession(omserver::Host& host, omserver::CookieJar& jar, const omfuzz::
   jar.set(OM_FUZZ_COOKIE, kId);
 }
 
-omserver::RequestResult Run(omserver::Host& host, omserver::CookieJar& jar, omserver::RequestSpec spec) {
+omserver::RequestResult Run(omserver::Host& host, omserver::CookieJar& jar, omserver::RequestSpec incoming) {
   for (const auto& [name, value] : jar.cookies()) {
     bool given = false;
-    for (const auto& [known, unused] : spec.cookies) given = given || known == name;
-    if (!given) spec.cookies.emplace_back(name, value);
+    for (const auto& [known, unused] : incoming.cookies) given = given || known == name;
+    if (!given) incoming.cookies.emplace_back(name, value);
   }
-  spec.pageUrl = std::string("/") + OM_FUZZ_PLUGIN;
+  incoming.pageUrl = std::string("/") + OM_FUZZ_PLUGIN;
   omserver::RequestResult result;
   {
-    omserver::RequestState state(host, spec, result);
+    omserver::RequestState state(host, incoming, result);
     omserver::RequestContext context{};
     context.state = &state;
     omserver::FillHostApi(context);
@@ -182,6 +182,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ResetState(host, StartingState());
   omserver::CookieJar jar;
   PlantSession(host, jar, conversation);
-  for (omserver::RequestSpec& spec : conversation.requests) Check(Run(host, jar, std::move(spec)));
+  for (omserver::RequestSpec& incoming : conversation.requests) Check(Run(host, jar, std::move(incoming)));
   return 0;
 }

@@ -14,7 +14,7 @@ int RunRequest(const Args& args) {
   std::string dataDir = "data";
   std::string jarPath;
   bool pageUrlGiven = false;
-  RequestSpec spec;
+  RequestSpec incoming;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& option = args[i];
     if (option == "--plugin") {
@@ -25,24 +25,24 @@ int RunRequest(const Args& args) {
       std::string value = TakeValue(args, i);
       try {
         size_t used = 0;
-        spec.kind = std::stoi(value, &used);
+        incoming.kind = std::stoi(value, &used);
         if (used != value.size()) throw std::invalid_argument(value);
       } catch (const std::exception&) {
         throw UsageError("--kind needs a number, not \"" + value + "\"");
       }
     } else if (option == "--page-url") {
-      spec.pageUrl = TakeValue(args, i);
+      incoming.pageUrl = TakeValue(args, i);
       pageUrlGiven = true;
     } else if (option == "--client") {
-      ParseClient(TakeValue(args, i), spec.clientAddress, spec.clientPort);
+      ParseClient(TakeValue(args, i), incoming.clientAddress, incoming.clientPort);
     } else if (option == "--src1") {
-      spec.source1.push_back(SplitAssignment(option, TakeValue(args, i)));
+      incoming.source1.push_back(SplitAssignment(option, TakeValue(args, i)));
     } else if (option == "--query") {
-      spec.query.push_back(SplitAssignment(option, TakeValue(args, i)));
+      incoming.query.push_back(SplitAssignment(option, TakeValue(args, i)));
     } else if (option == "--form") {
-      spec.form.push_back(SplitAssignment(option, TakeValue(args, i)));
+      incoming.form.push_back(SplitAssignment(option, TakeValue(args, i)));
     } else if (option == "--cookie") {
-      spec.cookies.push_back(SplitAssignment(option, TakeValue(args, i)));
+      incoming.cookies.push_back(SplitAssignment(option, TakeValue(args, i)));
     } else if (option == "--jar") {
       jarPath = TakeValue(args, i);
     } else {
@@ -54,23 +54,23 @@ int RunRequest(const Args& args) {
   std::string error;
   std::unique_ptr<Plugin> plugin = Plugin::load(pluginPath, error);
   if (!plugin) throw std::runtime_error(error);
-  if (!pageUrlGiven) spec.pageUrl = "/" + plugin->name();
+  if (!pageUrlGiven) incoming.pageUrl = "/" + plugin->name();
 
   CookieJar jar;
   if (!jarPath.empty()) {
     jar = CookieJar::load(jarPath);
     // Cookies named on the command line win over the jar's.
-    NameValues merged = spec.cookies;
+    NameValues merged = incoming.cookies;
     for (const auto& [name, value] : jar.cookies()) {
       bool given = false;
       for (const auto& [known, unused] : merged) given = given || known == name;
       if (!given) merged.emplace_back(name, value);
     }
-    spec.cookies = merged;
+    incoming.cookies = merged;
   }
 
   Host host(dataDir);
-  RequestResult result = host.run(*plugin, spec);
+  RequestResult result = host.run(*plugin, incoming);
   std::string output = ResultJson(*plugin, result).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
   if (!jarPath.empty()) {
     jar.absorb(result);

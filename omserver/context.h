@@ -24,11 +24,11 @@ struct DbRequestStateDeleter { void operator()(DbRequestState* db) const; };
 struct ServiceRequestStateDeleter { void operator()(ServiceRequestState* services) const; };
 
 struct RequestState {
-  RequestState(Host& host, const RequestSpec& spec, RequestResult& result);
+  RequestState(Host& host, const RequestSpec& incoming, RequestResult& result);
   ~RequestState();
 
   Host& host;
-  const RequestSpec& spec;
+  const RequestSpec& incoming;
   RequestResult& result;
   std::vector<std::unique_ptr<SessionData, SessionDataDeleter>> sessions;  // valid until the request ends
   std::unique_ptr<DbRequestState, DbRequestStateDeleter> db;

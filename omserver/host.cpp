@@ -21,7 +21,7 @@ std::optional<std::string> RequestResult::replyVar(const std::string& name) cons
   return std::nullopt;
 }
 
-RequestState::RequestState(Host& h, const RequestSpec& s, RequestResult& r) : host(h), spec(s), result(r) {}
+RequestState::RequestState(Host& h, const RequestSpec& s, RequestResult& r) : host(h), incoming(s), result(r) {}
 RequestState::~RequestState() = default;
 
 void RequestState::log(const std::string& line) { result.hostLog.push_back(line); }
@@ -29,7 +29,10 @@ void RequestState::log(const std::string& line) { result.hostLog.push_back(line)
 Host::Host(std::filesystem::path dataDir) : dataDir_(std::move(dataDir)) {
   std::filesystem::create_directories(dataDir_);
   state_ = SqliteDb((dataDir_ / "host.sqlite").string());
+  // Several commits per request (sessions, the services' records): in WAL mode a commit
+  // need not wait for the disk, and the file stays consistent whatever happens.
   state_.exec("PRAGMA journal_mode=WAL");
+  state_.exec("PRAGMA synchronous=NORMAL");
   createSchema();
 }
 
@@ -106,9 +109,9 @@ std::string Host::newSessionId() {
   return id;
 }
 
-RequestResult Host::run(const Plugin& plugin, const RequestSpec& spec) {
+RequestResult Host::run(const Plugin& plugin, const RequestSpec& incoming) {
   RequestResult result;
-  RequestState state(*this, spec, result);
+  RequestState state(*this, incoming, result);
   RequestContext context{};
   context.state = &state;
   FillHostApi(context);

@@ -29,7 +29,7 @@ class Host {
 
   // Runs one request: a fresh HostApi record, Body, then the host's own closing work
   // (sessions left open are kept, database handles left open are released and noted).
-  RequestResult run(const Plugin& plugin, const RequestSpec& spec);
+  RequestResult run(const Plugin& plugin, const RequestSpec& incoming);
 
   // The host's state file, used under its lock. Every other part of the stand-in that keeps
   // state in host.sqlite goes through here, so concurrent requests never interleave.

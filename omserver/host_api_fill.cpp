@@ -10,12 +10,12 @@ namespace omserver {
 void FillHostApi(RequestContext& context) {
   HostApi& api = context.api;
   std::memset(&api, 0, sizeof api);  // unused words are null, integer words zero-extended
-  const RequestSpec& spec = context.state->spec;
+  const RequestSpec& incoming = context.state->incoming;
 
-  api.RequestKind.value = spec.kind;
-  api.PageUrl = spec.pageUrl.c_str();
-  api.ClientAddress.value = static_cast<int32_t>(spec.clientAddress);
-  api.ClientPort.value = spec.clientPort;
+  api.RequestKind.value = incoming.kind;
+  api.PageUrl = incoming.pageUrl.c_str();
+  api.ClientAddress.value = static_cast<int32_t>(incoming.clientAddress);
+  api.ClientPort.value = incoming.clientPort;
   api.RandomRange = slots::RandomRange;
   api.ScreenName = slots::ScreenName;
   api.GetHostNumber = slots::GetHostNumber;

@@ -172,7 +172,7 @@ SessionHandle* OpenSession(HostApi* api, const char* tag, const char* cookieName
       return nullptr;
     }
     std::string id;
-    for (const auto& [name, value] : state.spec.cookies) {
+    for (const auto& [name, value] : state.incoming.cookies) {
       if (name == cookieName) {
         id = value;
         break;

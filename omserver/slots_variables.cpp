@@ -46,12 +46,12 @@ int32_t GetVar(HostApi* api, int32_t scope, const char* name, char* buffer, int3
       state.log("GetVar: null name or buffer, or a buffer size of " + std::to_string(bufferSize));
       return -1;
     }
-    const RequestSpec& spec = state.spec;
+    const RequestSpec& incoming = state.incoming;
     const std::string* value = nullptr;
-    if (!value && (scope & ScopeSource1)) value = Find(spec.source1, name);
-    if (!value && (scope & ScopeSource2)) value = Find(spec.query, name);
-    if (!value && (scope & ScopeSource4)) value = Find(spec.form, name);
-    if (!value && (scope & ScopeCookie)) value = Find(spec.cookies, name);
+    if (!value && (scope & ScopeSource1)) value = Find(incoming.source1, name);
+    if (!value && (scope & ScopeSource2)) value = Find(incoming.query, name);
+    if (!value && (scope & ScopeSource4)) value = Find(incoming.form, name);
+    if (!value && (scope & ScopeCookie)) value = Find(incoming.cookies, name);
     if (value == nullptr) return -1;
     CopyOut(*value, buffer, bufferSize);
     return static_cast<int32_t>(value->size() < static_cast<size_t>(bufferSize) ? value->size() : bufferSize - 1);

@@ -96,6 +96,9 @@ PageServer::PageServer(ServeOptions options, std::ostream& log)
   size_t stackBytes = options_.stackBytes;
   server_.new_task_queue = [threads, stackBytes] { return new WorkerPool(threads, stackBytes); };
   server_.set_keep_alive_timeout(2);
+  // A reply goes out at once on a kept-alive connection instead of waiting for the
+  // browser's acknowledgement of the previous packet.
+  server_.set_tcp_nodelay(true);
   server_.set_payload_max_length(1u << 20);
   server_.Get(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) { serve(request, response); });
   server_.Post(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) { serve(request, response); });
@@ -191,26 +194,26 @@ HttpReply PageServer::runPlugin(const Plugin& plugin, int32_t kind, const httpli
                                 const std::string& browser, const NameValues& cookies) {
   // A plug-in request is a step of a conversation: a HEAD must not take one unseen.
   if (request.method == "HEAD") return ErrorPage(site_, 405, "Not here", "The pages answer GET and POST only.");
-  RequestSpec spec;
-  spec.kind = kind;
-  spec.pageUrl = request.path;
-  spec.clientAddress = ParseClientAddress(request.remote_addr).value_or(0);
-  spec.clientPort = request.remote_port;
-  spec.source1 = site_.source1(request.path);
-  if (spec.source1.empty() && kind == 2) spec.source1 = site_.source1("/" + plugin.name());
-  spec.query = ParseUrlEncoded(QueryOf(request.target));
+  RequestSpec incoming;
+  incoming.kind = kind;
+  incoming.pageUrl = request.path;
+  incoming.clientAddress = ParseClientAddress(request.remote_addr).value_or(0);
+  incoming.clientPort = request.remote_port;
+  incoming.source1 = site_.source1(request.path);
+  if (incoming.source1.empty() && kind == 2) incoming.source1 = site_.source1("/" + plugin.name());
+  incoming.query = ParseUrlEncoded(QueryOf(request.target));
   if (request.method == "POST") {
     std::string type = request.get_header_value("Content-Type");
     if (StartsWith(type, "application/x-www-form-urlencoded")) {
-      spec.form = ParseUrlEncoded(request.body);
+      incoming.form = ParseUrlEncoded(request.body);
     } else if (!request.body.empty()) {
       return ErrorPage(site_, 415, "Form not understood",
                        "The pages take forms sent as application/x-www-form-urlencoded, not \"" + type + "\".");
     }
   }
-  spec.cookies = cookies;
+  incoming.cookies = cookies;
 
-  RequestResult result = host_.run(plugin, spec);
+  RequestResult result = host_.run(plugin, incoming);
   for (const std::string& note : result.hostLog) logLine("  " + plugin.name() + ": " + note);
   bool relay = !result.replies.empty() && result.replies.front().word.value_or("") == "RELAY";
   if (!relay && kind == 1) {
@@ -218,7 +221,7 @@ HttpReply PageServer::runPlugin(const Plugin& plugin, int32_t kind, const httpli
     std::string target = call == nullptr ? "" : call->call == "Redirect" ? call->url.value_or("") : call->target.value_or("");
     landings_.put(browser, Landing{SitePath(target), plugin.name(), result.replyVars, result.body});
   }
-  HttpReply reply = MapReply(site_, plugin.name(), spec, result);
+  HttpReply reply = MapReply(site_, plugin.name(), incoming, result);
   if (result.replies.size() > 1) reply.summary += " (+" + std::to_string(result.replies.size() - 1) + " ignored)";
   return reply;
 }

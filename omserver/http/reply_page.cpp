@@ -30,7 +30,7 @@ void AddCookies(HttpReply& reply, const RequestResult& result) {
   }
 }
 
-HttpReply MessagePage(const Site& site, const std::string& plugin, const RequestSpec& spec, const RequestResult& result,
+HttpReply MessagePage(const Site& site, const std::string& plugin, const RequestSpec& incoming, const RequestResult& result,
                       const ReplyCall& call) {
   MessageValues message;
   message.word = call.word.value_or("");
@@ -42,7 +42,7 @@ HttpReply MessagePage(const Site& site, const std::string& plugin, const Request
   message.plugin = plugin;
   bool relay = message.word == "RELAY";
 
-  PageValues values{result.replyVars, result.body, CookiesAfter(spec, result), spec.query, message};
+  PageValues values{result.replyVars, result.body, CookiesAfter(incoming, result), incoming.query, message};
   HttpReply reply;
   reply.body = RenderPage(site, site.templateFor(call.msgbase, relay ? "relay.html" : "msgbase.html"), values);
   reply.summary = message.word.empty() ? "(no word)" : message.word;
@@ -54,8 +54,8 @@ HttpReply MessagePage(const Site& site, const std::string& plugin, const Request
 
 }  // namespace
 
-NameValues CookiesAfter(const RequestSpec& spec, const RequestResult& result) {
-  NameValues cookies = spec.cookies;
+NameValues CookiesAfter(const RequestSpec& incoming, const RequestResult& result) {
+  NameValues cookies = incoming.cookies;
   for (const auto& [name, value] : result.cookies) {
     auto found = std::find_if(cookies.begin(), cookies.end(), [&](const auto& pair) { return pair.first == name; });
     if (found != cookies.end()) {
@@ -151,12 +151,12 @@ HttpReply ErrorPage(const Site& site, int status, const std::string& title, cons
   return reply;
 }
 
-HttpReply MapReply(const Site& site, const std::string& plugin, const RequestSpec& spec, const RequestResult& result) {
+HttpReply MapReply(const Site& site, const std::string& plugin, const RequestSpec& incoming, const RequestResult& result) {
   HttpReply reply;
   if (result.replies.empty()) {
     reply = ErrorPage(site, 500, "No reply", "The page " + plugin + " ended without sending a reply.");
     reply.summary = "no reply";
-  } else if (spec.kind == 2) {
+  } else if (incoming.kind == 2) {
     // A client caller reads the reply variables; how the page ended travels in headers.
     const ReplyCall& call = result.replies.front();
     reply.contentType = "text/plain; charset=utf-8";
@@ -182,7 +182,7 @@ HttpReply MapReply(const Site& site, const std::string& plugin, const RequestSpe
     }
     reply.summary = call.word.value_or("(no word)");
   } else {
-    reply = MessagePage(site, plugin, spec, result, result.replies.front());
+    reply = MessagePage(site, plugin, incoming, result, result.replies.front());
   }
   AddCookies(reply, result);
   return reply;

@@ -53,14 +53,14 @@ std::string RenderPage(const Site& site, const std::string& page, const PageValu
 
 // The answer to one plug-in request. The first reply wins (the host log notes any other);
 // no reply at all gives a 500 page. Cookies set by the plug-in go out with every answer.
-HttpReply MapReply(const Site& site, const std::string& plugin, const RequestSpec& spec, const RequestResult& result);
+HttpReply MapReply(const Site& site, const std::string& plugin, const RequestSpec& incoming, const RequestResult& result);
 
 // A page of the server's own (not found, bad request, no reply ...), from the site's
 // "error.html" when it has one.
 HttpReply ErrorPage(const Site& site, int status, const std::string& title, const std::string& text);
 
 // The browser's cookies after a reply: those it sent, updated by those the reply set.
-NameValues CookiesAfter(const RequestSpec& spec, const RequestResult& result);
+NameValues CookiesAfter(const RequestSpec& incoming, const RequestResult& result);
 
 // Lines "NAME=VALUE" for a client caller; a backslash, a carriage return or a line feed in a
 // value is written as \\, \r or \n so that every variable stays on its line.

@@ -200,7 +200,7 @@ int32_t NoteFailure(HostApi* api) {
       db.prepare("INSERT INTO svc_failures (request, at, page) VALUES (?, ?, ?)")
           .bind(1, RequestNumberIn(db, state))
           .bind(2, now)
-          .bind(3, state.spec.pageUrl)
+          .bind(3, state.incoming.pageUrl)
           .run();
     });
     ++state.result.failuresNoted;

@@ -24,10 +24,10 @@ std::string ExpectEqual(const char* what, const std::optional<std::string>& got,
 namespace {
 
 RequestSpec Query(NameValues query, NameValues cookies = {}) {
-  RequestSpec spec;
-  spec.query = std::move(query);
-  spec.cookies = std::move(cookies);
-  return spec;
+  RequestSpec incoming;
+  incoming.query = std::move(query);
+  incoming.cookies = std::move(cookies);
+  return incoming;
 }
 
 // The only reply, or an empty one (ExpectReply has then said what is wrong).
@@ -129,10 +129,10 @@ std::vector<ConversationStep> TestPageVisit(int n) {
 NameValues Alice() { return {{"OMV", "1001"}, {"OMI", "1"}, {"OMD", "1"}, {"CHAR", "Fox"}}; }
 
 RequestSpec Form(NameValues form, NameValues cookies) {
-  RequestSpec spec;
-  spec.form = std::move(form);
-  spec.cookies = std::move(cookies);
-  return spec;
+  RequestSpec incoming;
+  incoming.form = std::move(form);
+  incoming.cookies = std::move(cookies);
+  return incoming;
 }
 
 // OMAccount reads Alice's personal data: relay, then the success page with the data shown.

@@ -37,13 +37,13 @@ inline void PlantSession(omserver::Host& host, omserver::CookieJar& jar, const s
 // Runs one request as Host::run does, with the jar's cookies, after change() has had its say
 // on the record; the jar keeps the reply's cookies.
 inline omserver::RequestResult RunWithSlots(omserver::Host& host, const omserver::Plugin& plugin,
-                                            omserver::CookieJar& jar, omserver::RequestSpec spec,
+                                            omserver::CookieJar& jar, omserver::RequestSpec incoming,
                                             const std::function<void(HostApi&)>& change) {
-  for (const auto& [name, value] : jar.cookies()) spec.cookies.emplace_back(name, value);
-  if (spec.pageUrl.empty()) spec.pageUrl = "/" + plugin.name();
+  for (const auto& [name, value] : jar.cookies()) incoming.cookies.emplace_back(name, value);
+  if (incoming.pageUrl.empty()) incoming.pageUrl = "/" + plugin.name();
   omserver::RequestResult result;
   {
-    omserver::RequestState state(host, spec, result);
+    omserver::RequestState state(host, incoming, result);
     omserver::RequestContext context{};
     context.state = &state;
     omserver::FillHostApi(context);

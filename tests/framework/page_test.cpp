@@ -23,9 +23,9 @@ NameValues ReplyPages() {
 }
 
 RequestSpec Request(NameValues query) {
-  RequestSpec spec;
-  spec.query = std::move(query);
-  return spec;
+  RequestSpec incoming;
+  incoming.query = std::move(query);
+  return incoming;
 }
 
 NameValues With(NameValues base, const NameValues& more) {

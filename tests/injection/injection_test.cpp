@@ -67,10 +67,10 @@ NameValues All(std::initializer_list<const char*> names, const std::string& valu
 }
 
 RequestSpec Query(NameValues query, NameValues cookies) {
-  RequestSpec spec;
-  spec.query = std::move(query);
-  spec.cookies = std::move(cookies);
-  return spec;
+  RequestSpec incoming;
+  incoming.query = std::move(query);
+  incoming.cookies = std::move(cookies);
+  return incoming;
 }
 
 // What the databases must hold after a conversation; an empty text when they do.

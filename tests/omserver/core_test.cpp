@@ -17,9 +17,9 @@ using omtest::Browser;
 using omtest::TempDir;
 
 RequestSpec Query(std::initializer_list<std::pair<std::string, std::string>> query) {
-  RequestSpec spec;
-  spec.query.assign(query.begin(), query.end());
-  return spec;
+  RequestSpec incoming;
+  incoming.query.assign(query.begin(), query.end());
+  return incoming;
 }
 
 TEST(PluginLoading, RefusesFilesThatAreNotPagePlugins) {
@@ -43,13 +43,13 @@ TEST(PluginLoading, ReadsTheInformationRecord) {
 TEST(HostRecord, CarriesTheRequestInItsDataWords) {
   TempDir data;
   Host host(data.path());
-  RequestSpec spec;
-  spec.kind = 2;
-  spec.pageUrl = "/OMJoin";
-  spec.clientAddress = 0x0A000102;
-  spec.clientPort = 4711;
+  RequestSpec incoming;
+  incoming.kind = 2;
+  incoming.pageUrl = "/OMJoin";
+  incoming.clientAddress = 0x0A000102;
+  incoming.clientPort = 4711;
   omserver::RequestResult result;
-  omserver::RequestState state(host, spec, result);
+  omserver::RequestState state(host, incoming, result);
   omserver::RequestContext context{};
   context.state = &state;
   omserver::FillHostApi(context);
@@ -128,9 +128,9 @@ TEST(Sessions, AForgedSessionCookieGetsAFreshSession) {
   Host host(data.path());
   auto probe = omtest::LoadPlugin("OMSessionProbe");
   ASSERT_NE(probe, nullptr);
-  RequestSpec spec;
-  spec.cookies = {{"PROBESESSION", "'; drop table sessions; --"}};
-  auto result = host.run(*probe, spec);
+  RequestSpec incoming;
+  incoming.cookies = {{"PROBESESSION", "'; drop table sessions; --"}};
+  auto result = host.run(*probe, incoming);
   EXPECT_TRUE(result.sessions[0].isNew);
   ASSERT_TRUE(result.cookie("PROBESESSION").has_value());
   EXPECT_NE(*result.cookie("PROBESESSION"), "'; drop table sessions; --");

@@ -32,14 +32,14 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-omserver::RequestResult Browser::visit(omserver::RequestSpec spec) {
+omserver::RequestResult Browser::visit(omserver::RequestSpec incoming) {
   for (const auto& [name, value] : jar_.cookies()) {
     bool given = false;
-    for (const auto& [known, unused] : spec.cookies) given = given || known == name;
-    if (!given) spec.cookies.emplace_back(name, value);
+    for (const auto& [known, unused] : incoming.cookies) given = given || known == name;
+    if (!given) incoming.cookies.emplace_back(name, value);
   }
-  if (spec.pageUrl.empty()) spec.pageUrl = "/" + plugin_.name();
-  omserver::RequestResult result = host_.run(plugin_, spec);
+  if (incoming.pageUrl.empty()) incoming.pageUrl = "/" + plugin_.name();
+  omserver::RequestResult result = host_.run(plugin_, incoming);
   jar_.absorb(result);
   return result;
 }

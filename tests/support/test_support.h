@@ -36,7 +36,7 @@ class TempDir {
 class Browser {
  public:
   Browser(omserver::Host& host, const omserver::Plugin& plugin) : host_(host), plugin_(plugin) {}
-  omserver::RequestResult visit(omserver::RequestSpec spec);
+  omserver::RequestResult visit(omserver::RequestSpec incoming);
   omserver::CookieJar& jar() { return jar_; }
 
  private:

@@ -14,7 +14,7 @@ class ReplyMappingTest : public ::testing::Test {
  protected:
   omtest::TempDir data;
   Site site{std::filesystem::path(OM_SOURCE_DIR) / "omserver" / "site", data.path()};
-  RequestSpec spec;
+  RequestSpec incoming;
 
   static ReplyCall Respond(const char* word, std::optional<std::string> msgbase, int32_t code,
                            std::optional<std::string> text, std::optional<std::string> target, int32_t delay) {
@@ -48,7 +48,7 @@ TEST_F(ReplyMappingTest, RedirectSendsTheBrowserOnWithEveryCookieTheReplySet) {
   RequestResult result;
   result.replies.push_back(Redirect("SUCCESS", "/x.htm"));
   result.cookies = {{"GT", "7"}, {"OMJoin.dll:LTAG", "T 1;x"}, {"PUBPCID", ""}};
-  HttpReply reply = MapReply(site, "OMPrepare", spec, result);
+  HttpReply reply = MapReply(site, "OMPrepare", incoming, result);
   EXPECT_EQ(reply.status, 302);
   EXPECT_EQ(Headers(reply, "Location"), std::vector<std::string>{"/x.htm"});
   EXPECT_EQ(Headers(reply, "Set-Cookie"),
@@ -63,7 +63,7 @@ TEST_F(ReplyMappingTest, RelayPageLeadsOnToItsTargetAfterItsDelay) {
   RequestResult result;
   result.replies.push_back(Respond("RELAY", "/relay.html", 0, "<center>Waiting to join \"Alpha\".<br>", "/OMJoin", 5));
   result.cookies = {{"OMJOINSESSIONTAG", "S1"}};
-  HttpReply reply = MapReply(site, "OMJoin", spec, result);
+  HttpReply reply = MapReply(site, "OMJoin", incoming, result);
   EXPECT_EQ(reply.status, 200);
   EXPECT_NE(reply.body.find("<meta http-equiv=\"refresh\" content=\"5;url=/OMJoin\">"), std::string::npos) << reply.body;
   EXPECT_NE(reply.body.find("href=\"/OMJoin\""), std::string::npos) << "a link for a browser that does not refresh";
@@ -76,7 +76,7 @@ TEST_F(ReplyMappingTest, RelayPageLeadsOnToItsTargetAfterItsDelay) {
 TEST_F(ReplyMappingTest, RelayWithoutPageOrTextUsesTheSiteRelayPage) {
   RequestResult result;
   result.replies.push_back(Respond("RELAY", std::nullopt, 0, std::nullopt, "/next.htm", 0));
-  HttpReply reply = MapReply(site, "OMPrepare", spec, result);
+  HttpReply reply = MapReply(site, "OMPrepare", incoming, result);
   EXPECT_NE(reply.body.find("content=\"0;url=/next.htm\""), std::string::npos) << reply.body;
   EXPECT_NE(reply.body.find("Please wait...."), std::string::npos);
 }
@@ -86,7 +86,7 @@ TEST_F(ReplyMappingTest, MessagePageShowsTheCodeTextTheLiteralMarkupAndEscapesTh
   result.replies.push_back(Respond("FAILURE", "/msgbase.html", 3207, "Try <a href=\"/login.html\">again</a>.<br>",
                                    "/fail.html?a=1&b=\"2\"", -1));
   result.replyVars = {{"charactername", "<script>x</script>"}};
-  HttpReply reply = MapReply(site, "OMCharacter", spec, result);
+  HttpReply reply = MapReply(site, "OMCharacter", incoming, result);
   EXPECT_EQ(reply.status, 200);
   EXPECT_NE(reply.body.find(site.message(3207)), std::string::npos);
   EXPECT_NE(reply.body.find("Try <a href=\"/login.html\">again</a>.<br>"), std::string::npos);
@@ -108,22 +108,22 @@ TEST_F(ReplyMappingTest, EveryFrameworkCodeHasTheSitesOwnText) {
 TEST_F(ReplyMappingTest, TargetsThatAreNotAddressesAreNotFollowed) {
   RequestResult relay;
   relay.replies.push_back(Respond("RELAY", "/relay.html", 0, "x", "javascript:alert(1)", 0));
-  HttpReply page = MapReply(site, "OMJoin", spec, relay);
+  HttpReply page = MapReply(site, "OMJoin", incoming, relay);
   EXPECT_EQ(page.body.find("javascript:"), std::string::npos) << page.body;
   EXPECT_EQ(page.body.find("http-equiv=\"refresh\""), std::string::npos);
 
   RequestResult redirect;
   redirect.replies.push_back(Redirect("SUCCESS", "data:text/html,x"));
-  EXPECT_EQ(MapReply(site, "OMPrepare", spec, redirect).status, 502);
+  EXPECT_EQ(MapReply(site, "OMPrepare", incoming, redirect).status, 502);
   RequestResult empty;
   empty.replies.push_back(Redirect("SUCCESS", ""));
-  EXPECT_EQ(MapReply(site, "OMPrepare", spec, empty).status, 502);
+  EXPECT_EQ(MapReply(site, "OMPrepare", incoming, empty).status, 502);
 }
 
 TEST_F(ReplyMappingTest, NoReplyIsAServerFailureAndTheFirstOfTwoRepliesWins) {
   RequestResult none;
   none.cookies = {{"OMHOST", "1"}};
-  HttpReply failed = MapReply(site, "OMHost", spec, none);
+  HttpReply failed = MapReply(site, "OMHost", incoming, none);
   EXPECT_EQ(failed.status, 500);
   EXPECT_NE(failed.body.find("without sending a reply"), std::string::npos);
   EXPECT_EQ(Headers(failed, "Set-Cookie").size(), 1u) << "cookies still reach the browser";
@@ -131,17 +131,17 @@ TEST_F(ReplyMappingTest, NoReplyIsAServerFailureAndTheFirstOfTwoRepliesWins) {
   RequestResult twice;
   twice.replies.push_back(Respond("FAILURE", "/msgbase.html", 3206, std::nullopt, "/f.html", -1));
   twice.replies.push_back(Redirect("FAILURE", "/nodb.html"));
-  HttpReply first = MapReply(site, "OMJoin", spec, twice);
+  HttpReply first = MapReply(site, "OMJoin", incoming, twice);
   EXPECT_EQ(first.status, 200);
   EXPECT_NE(first.body.find(site.message(3206)), std::string::npos);
 }
 
 TEST_F(ReplyMappingTest, ClientCallGetsTheReplyVariablesAsLines) {
-  spec.kind = 2;
+  incoming.kind = 2;
   RequestResult result;
   result.replies.push_back(Redirect("SUCCESS", "/joined.html?rid=7"));
   result.replyVars = {{"IpAndPort", "10.0.0.5:7777"}, {"GSID", "a\nb\\c"}, {"Lan", "0"}};
-  HttpReply reply = MapReply(site, "OMJoin", spec, result);
+  HttpReply reply = MapReply(site, "OMJoin", incoming, result);
   EXPECT_EQ(reply.status, 200);
   EXPECT_EQ(reply.contentType, "text/plain; charset=utf-8");
   EXPECT_EQ(reply.body, "IpAndPort=10.0.0.5:7777\nGSID=a\\nb\\\\c\nLan=0\n");

@@ -2,8 +2,8 @@
 
 namespace omtest {
 
-SlotRequest::SlotRequest(omserver::Host& host, const std::string& pageUrl) : state(host, spec, result) {
-  spec.pageUrl = pageUrl;
+SlotRequest::SlotRequest(omserver::Host& host, const std::string& pageUrl) : state(host, incoming, result) {
+  incoming.pageUrl = pageUrl;
   context.state = &state;
   omserver::FillHostApi(context);
 }

@@ -20,7 +20,7 @@ struct SlotRequest {
   // The host's notes of misuse, joined for failure messages.
   std::string notes() const;
 
-  omserver::RequestSpec spec;
+  omserver::RequestSpec incoming;
   omserver::RequestResult result;
   omserver::RequestState state;
   omserver::RequestContext context{};

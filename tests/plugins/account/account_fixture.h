@@ -31,19 +31,19 @@ inline NameValues ReplyPages() {
 
 // A form posting action with the reply pages and the given fields.
 inline RequestSpec Form(const std::string& action, const NameValues& fields) {
-  RequestSpec spec;
-  spec.pageUrl = kPageUrl;
-  spec.form = ReplyPages();
-  spec.form.emplace_back("action", action);
-  for (const auto& field : fields) spec.form.push_back(field);
-  return spec;
+  RequestSpec incoming;
+  incoming.pageUrl = kPageUrl;
+  incoming.form = ReplyPages();
+  incoming.form.emplace_back("action", action);
+  for (const auto& field : fields) incoming.form.push_back(field);
+  return incoming;
 }
 
 // The same page requested again by the relay page, with nothing but the browser's cookies.
 inline RequestSpec PostBack() {
-  RequestSpec spec;
-  spec.pageUrl = kPageUrl;
-  return spec;
+  RequestSpec incoming;
+  incoming.pageUrl = kPageUrl;
+  return incoming;
 }
 
 class AccountTest : public ::testing::Test {

@@ -19,10 +19,10 @@ class HandOffTest : public AccountTest {
   std::vector<RequestResult> HandOff(NameValues fields, int64_t chid = 21, NameValues source1 = {}) {
     omtest::Browser browser = NewBrowser();
     for (const auto& [name, value] : LoginCookies(cid_, 777, chid)) browser.jar().set(name, value);
-    RequestSpec spec = Form("GoToOMCom", fields);
-    spec.source1 = source1;
-    spec.form.emplace_back("start", "/login.htm");
-    return Converse(browser, spec);
+    RequestSpec incoming = Form("GoToOMCom", fields);
+    incoming.source1 = source1;
+    incoming.form.emplace_back("start", "/login.htm");
+    return Converse(browser, incoming);
   }
   int64_t cid_ = 0;
 };

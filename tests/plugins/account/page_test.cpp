@@ -50,20 +50,20 @@ TEST_F(PageTest, ActionNamesAreMatchedWholeWithoutRegardToCase) {
 }
 
 TEST_F(PageTest, MissingReplyPagesAreRefusedBeforeTheAction) {
-  RequestSpec spec = Form("ChangePassword", PasswordChange());
-  spec.form.erase(spec.form.begin() + 3);  // "relay"
-  ExpectBareFailure(omtest::OnlyReply(NewBrowser().visit(spec)), 1005, std::nullopt);
-  spec.form.erase(spec.form.begin());  // "success"
-  ExpectBareFailure(omtest::OnlyReply(NewBrowser().visit(spec)), 1002, std::nullopt);
+  RequestSpec incoming = Form("ChangePassword", PasswordChange());
+  incoming.form.erase(incoming.form.begin() + 3);  // "relay"
+  ExpectBareFailure(omtest::OnlyReply(NewBrowser().visit(incoming)), 1005, std::nullopt);
+  incoming.form.erase(incoming.form.begin());  // "success"
+  ExpectBareFailure(omtest::OnlyReply(NewBrowser().visit(incoming)), 1002, std::nullopt);
 }
 
 TEST_F(PageTest, TheFirstRequestKeepsAllFortyTwoPageVariablesInTheSession) {
   omtest::Browser browser = NewBrowser();
-  RequestSpec spec = Form("ChangePassword", PasswordChange());
-  spec.form.emplace_back("private:stage", "1");  // never taken from a request
-  spec.query.emplace_back("pfid", "9");
-  spec.source1.emplace_back("forgotaccountmode", "5");  // source 1 is for "pfid" only
-  auto result = browser.visit(spec);
+  RequestSpec incoming = Form("ChangePassword", PasswordChange());
+  incoming.form.emplace_back("private:stage", "1");  // never taken from a request
+  incoming.query.emplace_back("pfid", "9");
+  incoming.source1.emplace_back("forgotaccountmode", "5");  // source 1 is for "pfid" only
+  auto result = browser.visit(incoming);
   ExpectRelay(omtest::OnlyReply(result), "Changing account password....", 0);
   auto vars = omserver::StoredSessionVars(*host_, omserver::SessionKind::Browser, kSessionTag,
                                           browser.jar().get("OMACCOUNTSESSIONTAG"));
@@ -129,9 +129,9 @@ TEST_F(PageTest, FailingDatabasesAreAnsweredByTheirCodesOrTheNoDatabasePage) {
     omserver::SetDbOpenFault(*host_, 1, c.openError);
     omserver::SetDbExecuteFault(*host_, "OMAccount.dll:ChangePassword1", c.executeFails);
     omserver::SetDbNextResultFault(*host_, "OMAccount.dll:ChangePassword1", c.failingResult);
-    RequestSpec spec = Form("ChangePassword", PasswordChange());
-    if (c.withNoDbPage) spec.form.emplace_back("nodb", "/nodb.htm");
-    auto conversation = Converse(spec);
+    RequestSpec incoming = Form("ChangePassword", PasswordChange());
+    if (c.withNoDbPage) incoming.form.emplace_back("nodb", "/nodb.htm");
+    auto conversation = Converse(incoming);
     ASSERT_EQ(conversation.size(), 2u);
     const ReplyCall& reply = Final(conversation);
     if (c.code == 0) {

@@ -24,9 +24,9 @@ class PersonalDataTest : public AccountTest {
         .bind(1, cid_).bind(2, first).bind(3, last).run();
   }
   RequestSpec LoggedIn(const std::string& action, const NameValues& fields = {}, int64_t value = 777) {
-    RequestSpec spec = Form(action, fields);
-    spec.cookies = LoginCookies(cid_, value);
-    return spec;
+    RequestSpec incoming = Form(action, fields);
+    incoming.cookies = LoginCookies(cid_, value);
+    return incoming;
   }
   // The whole conversation of a visitor whose browser carries the login cookies.
   std::vector<RequestResult> ConverseLoggedIn(const std::string& action, const NameValues& fields = {},

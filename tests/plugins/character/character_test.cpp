@@ -85,21 +85,21 @@ class CharacterTest : public ::testing::Test {
   }
 
   static RequestSpec Request(NameValues values) {
-    RequestSpec spec;
-    spec.pageUrl = kPage;
-    spec.query = {{"success", "s.htm"}, {"failure", "f.htm"}, {"relay", "r.htm"}, {"msgbase", "m"},
+    RequestSpec incoming;
+    incoming.pageUrl = kPage;
+    incoming.query = {{"success", "s.htm"}, {"failure", "f.htm"}, {"relay", "r.htm"}, {"msgbase", "m"},
                   {"nodb", "n.htm"},    {"ib3", "0"},         {"pfid", "27"}};
     for (auto& [name, value] : values) {
       bool replaced = false;
-      for (auto& [known, old] : spec.query) {
+      for (auto& [known, old] : incoming.query) {
         if (known == name) {
           old = value;
           replaced = true;
         }
       }
-      if (!replaced) spec.query.emplace_back(name, value);
+      if (!replaced) incoming.query.emplace_back(name, value);
     }
-    return spec;
+    return incoming;
   }
 
   // The whole conversation: the relay page of stage 0, then the request it brings back.

@@ -45,9 +45,9 @@ int32_t RegisterHostForTest(HostApi*, HostRecord* record) {
 }
 
 RequestSpec Request(NameValues query) {
-  RequestSpec spec;
-  spec.query = std::move(query);
-  return spec;
+  RequestSpec incoming;
+  incoming.query = std::move(query);
+  return incoming;
 }
 
 NameValues Visit(const char* success = "/s.htm") {
@@ -60,8 +60,8 @@ class HostTest : public ::testing::Test {
   void SetUp() override { registry = &answers; }
   void TearDown() override { registry = nullptr; }
 
-  RequestResult visit(RequestSpec spec) {
-    return omtest::RunWithSlots(host, *plugin, jar, std::move(spec), [](HostApi& api) { api.RegisterHost = RegisterHostForTest; });
+  RequestResult visit(RequestSpec incoming) {
+    return omtest::RunWithSlots(host, *plugin, jar, std::move(incoming), [](HostApi& api) { api.RegisterHost = RegisterHostForTest; });
   }
   void logIn() {
     for (const auto& [name, value] : NameValues{{"OMV", "31"}, {"OMI", "1001"}, {"OMD", "7"}, {"CHAR", "Fox"}}) {
@@ -224,9 +224,9 @@ TEST_F(HostTest, MissingReplyPagesAndMissingSession) {
 }
 
 TEST_F(HostTest, TheProductFamiliesComeFromAnySourceAsDecimals) {
-  RequestSpec spec = Request({{"success", "/s"}, {"failure", "/f"}, {"msgbase", "m"}, {"relay", "/r"}});
-  spec.source1 = {{"pfid", "12abc"}, {"pfid2", " -3"}};
-  ExpectHandOffCookies(visit(spec), "12", "-3", "from source 1");
+  RequestSpec incoming = Request({{"success", "/s"}, {"failure", "/f"}, {"msgbase", "m"}, {"relay", "/r"}});
+  incoming.source1 = {{"pfid", "12abc"}, {"pfid2", " -3"}};
+  ExpectHandOffCookies(visit(incoming), "12", "-3", "from source 1");
 }
 
 // The command line keeps the session in its jar between two invocations.

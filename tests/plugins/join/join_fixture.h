@@ -91,11 +91,11 @@ class JoinTest : public ::testing::Test {
   }
 
   RequestResult request(NameValues query, int32_t kind = 1, omserver::CookieJar* browser = nullptr) {
-    RequestSpec spec;
-    spec.kind = kind;
-    spec.pageUrl = pageUrl;
-    spec.query = std::move(query);
-    return RunWithSlots(host, *plugin, browser != nullptr ? *browser : jar, std::move(spec), slots);
+    RequestSpec incoming;
+    incoming.kind = kind;
+    incoming.pageUrl = pageUrl;
+    incoming.query = std::move(query);
+    return RunWithSlots(host, *plugin, browser != nullptr ? *browser : jar, std::move(incoming), slots);
   }
 
   // The first request of a conversation (it must be the interim page), then the second.

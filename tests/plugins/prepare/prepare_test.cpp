@@ -18,10 +18,10 @@ class PrepareTest : public ::testing::Test {
     host_ = std::make_unique<omserver::Host>(data_.path());
   }
   omserver::RequestResult Run(omserver::NameValues query) {
-    RequestSpec spec;
-    spec.pageUrl = "/OMPrepare";
-    spec.query = std::move(query);
-    return host_->run(*plugin_, spec);
+    RequestSpec incoming;
+    incoming.pageUrl = "/OMPrepare";
+    incoming.query = std::move(query);
+    return host_->run(*plugin_, incoming);
   }
   omtest::TempDir data_;
   std::unique_ptr<omserver::Plugin> plugin_;
@@ -84,9 +84,9 @@ TEST_F(PrepareTest, EveryLaunchValueBecomesACookieInOrderAndEmptyValuesCount) {
 }
 
 TEST_F(PrepareTest, FormValuesCountAndLongValuesAreCut) {
-  RequestSpec spec;
-  spec.form = {{"URL", "/f.htm"}, {"VER1", std::string(600, 'v')}};
-  auto result = host_->run(*plugin_, spec);
+  RequestSpec incoming;
+  incoming.form = {{"URL", "/f.htm"}, {"VER1", std::string(600, 'v')}};
+  auto result = host_->run(*plugin_, incoming);
   EXPECT_EQ(omtest::OnlyReply(result).url, "/f.htm");
   EXPECT_EQ(result.cookie("VER1"), std::string(511, 'v'));
 }
