@@ -26,6 +26,7 @@ TEST(Concurrency, ManyVisitorsAtOnceEachGetTheirOwnDesignedReplies) {
   omtest::TempDir dir;
   omserver::Host host(dir.path());
   omserver::db::FillDemo(host);  // the accounts and players the database conversations use
+  omtest::AddJoinServer(host);   // the game server OMJoin's conversation joins
   std::map<std::string, std::unique_ptr<omserver::Plugin>> plugins;
   for (const omtest::ConversationRow& row : omtest::Conversations()) {
     if (!plugins.count(row.plugin)) plugins[row.plugin] = omtest::LoadPlugin(row.plugin);

@@ -1,5 +1,7 @@
 #include "conversations.h"
 
+#include "services/services.h"
+
 namespace omtest {
 
 using omserver::NameValues;
@@ -169,7 +171,29 @@ std::vector<ConversationStep> CharacterGet(int n) {
   };
 }
 
+// OMJoin Auth to the game server the fixture registers (kJoinServer): relay, then admitted
+// at once to the visitor's success page with the server's number joined on.
+std::vector<ConversationStep> JoinAuth(int n) {
+  const NameValues query =
+      With(ReplyPages(n), {{"start", V("/login-", n, ".htm")}, {"mode", "Auth"}, {"rid", std::to_string(kJoinServer)}, {"pfid", "27"}});
+  return {
+      {Query(query), [](const RequestResult& r) { return ExpectReply(r, "Respond", "RELAY"); }},
+      {Query(query), [n](const RequestResult& r) {
+         return First({ExpectReply(r, "Redirect", "SUCCESS"), ExpectEqual("url", R(r).url, V("/s-", n, ".htm?rid=") + std::to_string(kJoinServer))});
+       }},
+  };
+}
+
 }  // namespace
+
+void AddJoinServer(omserver::Host& host) {
+  omserver::services::ServerConfig server;
+  server.rid = kJoinServer;
+  server.gsid = "gs-alpha";
+  server.name = "Alpha";
+  server.fields = {{"own", 1}, {"scramble-key", 4242}, {"address", 0x0A000001}, {"port", 7000}, {"app-id", 12}};
+  omserver::services::AddServer(host, server);
+}
 
 const std::vector<ConversationRow>& Conversations() {
   static const std::vector<ConversationRow> rows = {
@@ -179,6 +203,7 @@ const std::vector<ConversationRow>& Conversations() {
       {"framework test page", "OMTestPage", TestPageVisit},
       {"account personal data", "OMAccount", AccountGetInfo},
       {"character list", "OMCharacter", CharacterGet},
+      {"join a server", "OMJoin", JoinAuth},
   };
   return rows;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host.h"
 #include "request.h"
 
 namespace omtest {
@@ -25,6 +26,11 @@ struct ConversationRow {
   const char* plugin;
   std::function<std::vector<ConversationStep>(int visitor)> steps;
 };
+
+// The game server OMJoin's conversation joins, registered with the host services by the
+// fixture before the conversations run.
+constexpr int32_t kJoinServer = 100;
+void AddJoinServer(omserver::Host& host);
 
 // One row per conversation of every page plug-in on main.
 const std::vector<ConversationRow>& Conversations();
