@@ -55,3 +55,28 @@ for page in "${pages[@]}"; do
   echo "-- $page, a connection per request"
   wrk -t2 -c2 -d10s -H "Connection: close" "http://127.0.0.1:$port$page" | grep -E "Requests/sec|Latency"
 done
+
+# The two-request OMAccount conversation (GetInfo for the demo account: the relay, then the
+# work request with its session cookie; bench/http/account_conversation.lua) and how it and
+# OMPrepare's redirect grow from one request thread to two: a server of each size on its own
+# demo data, wrk -t2 -c2 for 5 s per page, loopback only.
+for threads in 1 2; do
+  kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true
+  rm -rf "$data"; data="$(mktemp -d)"
+  build/default/bin/omserver init-db --data "$data" --demo >/dev/null
+  port=$((20000 + RANDOM % 20000))
+  build/default/bin/omserver serve --data "$data" --listen "127.0.0.1:$port" --plugins build/default/plugins \
+    --threads "$threads" >"$data/serve.log" 2>&1 &
+  server=$!
+  for _ in $(seq 1 50); do
+    if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then break; fi
+    sleep 0.2
+  done
+  echo "== http: omserver serve --threads $threads, wrk -t2 -c2 -d5s, kept-alive connections =="
+  echo "-- /OMPrepare?URL=/next.htm&GT=7"
+  wrk -t2 -c2 -d5s "http://127.0.0.1:$port/OMPrepare?URL=/next.htm&GT=7" | grep -E "Requests/sec|Latency"
+  echo "-- OMAccount GetInfo conversation (relay, then work)"
+  wrk -t2 -c2 -d5s -s bench/http/account_conversation.lua "http://127.0.0.1:$port/OMAccount" |
+    grep -E "Requests/sec|Latency|conversations"
+  echo "replies: $(grep -c 'POST /OMAccount 200 RELAY ' "$data/serve.log") relays, $(grep -c 'POST /OMAccount 302 SUCCESS ' "$data/serve.log") work requests"
+done
