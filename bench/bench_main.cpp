@@ -2,8 +2,10 @@
 //   host/PLUGIN/REQUEST     the whole request through the stand-in host (omserver::Host on a
 //                           scratch data directory: sessions in SQLite)
 //   memory/PLUGIN/REQUEST   the plug-in's own share: the same request against a host that
-//                           answers from memory; counter "allocs" = heap allocations per
-//                           request made inside Body (the memory host's slots excluded)
+//                           answers from memory (its database answers each statement text
+//                           with the results the demo databases gave for it, learned before
+//                           measuring); counter "allocs" = heap allocations per request made
+//                           inside Body (the memory host's slots excluded)
 //   stack/PLUGIN/REQUEST/.. counter "bytes" = the deepest stack one request used, on a thread
 //                           whose stack was painted beforehand (thread start-up subtracted)
 // A request after others (the work request after the relay) has those run untimed first.
@@ -24,11 +26,13 @@
 #include <vector>
 
 #include "context.h"
-#include "db/schema.h"
 #include "cookie_jar.h"
+#include "db/connection.h"
+#include "db/schema.h"
 #include "host.h"
 #include "memory_host.h"
 #include "plugin.h"
+#include "services/services.h"
 
 namespace {
 
@@ -40,7 +44,7 @@ struct Var {
 
 struct BenchRequest {
   std::vector<Var> vars;
-  const char* memoryWord;  // the reply word with the memory host (null: not run there)
+  const char* memoryWord;  // the reply word with the memory host
   const char* hostWord;    // the reply word with the stand-in host
 };
 
@@ -49,7 +53,6 @@ struct BenchRow {
   const char* request;
   std::vector<BenchRequest> before;  // run untimed before each measured request
   BenchRequest measured;
-  bool memory = true;  // false: the request needs the databases, which only the stand-in has
 };
 
 const std::vector<Var> kHostPages = {
@@ -73,6 +76,12 @@ const std::vector<Var> kGet = {
     {ScopeSource2, "relay", "/r.htm"},   {ScopeSource2, "action", "GET"},     {ScopeSource2, "pfid", "27"},
     {ScopeCookie, "OMV", "1001"},        {ScopeCookie, "OMI", "1"},           {ScopeCookie, "OMD", "1"},
     {ScopeCookie, "CHAR", "Fox"}};
+// A join of the game server the stand-in host is given (rid 100, the service's own).
+const std::vector<Var> kJoin = {
+    {ScopeSource2, "success", "/s.htm"}, {ScopeSource2, "failure", "/f.htm"}, {ScopeSource2, "msgbase", "m"},
+    {ScopeSource2, "relay", "/r.htm"},   {ScopeSource2, "mode", "Login"},     {ScopeSource2, "rid", "100"},
+    {ScopeCookie, "OMV", "1001"},        {ScopeCookie, "OMI", "1"},           {ScopeCookie, "OMD", "1"},
+    {ScopeCookie, "CHAR", "Fox"}};
 
 const std::vector<BenchRow>& Rows() {
   static const std::vector<BenchRow> rows = {
@@ -86,10 +95,12 @@ const std::vector<BenchRow>& Rows() {
         "SUCCESS", "SUCCESS"}},
       {"OMHost", "relay", {}, {kHostPages, "RELAY", "RELAY"}},
       {"OMHost", "work", {{kHostPages, "RELAY", "RELAY"}}, {kLoginCookies, "SUCCESS", "SUCCESS"}},
-      {"OMAccount", "relay", {}, {kGetInfo, nullptr, "RELAY"}, false},
-      {"OMAccount", "work", {{kGetInfo, nullptr, "RELAY"}}, {kAlice, nullptr, "SUCCESS"}, false},
-      {"OMCharacter", "relay", {}, {kGet, nullptr, "RELAY"}, false},
-      {"OMCharacter", "work", {{kGet, nullptr, "RELAY"}}, {kAlice, nullptr, "SUCCESS"}, false},
+      {"OMAccount", "relay", {}, {kGetInfo, "RELAY", "RELAY"}},
+      {"OMAccount", "work", {{kGetInfo, "RELAY", "RELAY"}}, {kAlice, "SUCCESS", "SUCCESS"}},
+      {"OMCharacter", "relay", {}, {kGet, "RELAY", "RELAY"}},
+      {"OMCharacter", "work", {{kGet, "RELAY", "RELAY"}}, {kAlice, "SUCCESS", "SUCCESS"}},
+      {"OMJoin", "relay", {}, {kJoin, "RELAY", "RELAY"}},
+      {"OMJoin", "work", {{kJoin, "RELAY", "RELAY"}}, {kJoin, "SUCCESS", "SUCCESS"}},
   };
   return rows;
 }
@@ -120,6 +131,13 @@ struct ScratchHost {
     std::filesystem::remove_all(dir);
     host = std::make_unique<omserver::Host>(dir);
     omserver::db::FillDemo(*host);
+    // The game server of the join rows, as the memory host describes its one server.
+    omserver::services::ServerConfig server;
+    server.rid = 100;
+    server.gsid = "gs-alpha";
+    server.name = "Alpha";
+    server.fields = {{"own", 1}, {"scramble-key", 4242}, {"address", 0x0A000001}, {"port", 7000}, {"app-id", 12}};
+    omserver::services::AddServer(*host, server);
   }
   ~ScratchHost() {
     host.reset();
@@ -175,6 +193,35 @@ void BenchHost(benchmark::State& state, const BenchRow& row) {
 
 // ---- The memory host -----------------------------------------------------------------------
 
+// The memory database's teacher: each statement text it has not seen runs once on the
+// demo databases of the stand-in host, on one connection per database.
+bool RunOnDemoDatabases(int32_t database, const std::string& text, std::vector<ombench::MemoryResult>& results) {
+  static std::map<int32_t, std::unique_ptr<omserver::db::Connection>> connections;
+  try {
+    auto& connection = connections[database];
+    if (!connection) connection = std::make_unique<omserver::db::Connection>(TheHost(), database);
+    for (const omserver::db::ResultSet& set : connection->execute(text)) {
+      ombench::MemoryResult result;
+      result.columns = static_cast<int32_t>(set.columns.size());
+      result.changes = static_cast<int32_t>(set.changes);
+      for (const auto& row : set.rows) {
+        for (const omserver::db::Value& value : row) result.cells.push_back(omserver::db::ValueText(value));
+      }
+      results.push_back(std::move(result));
+    }
+    return true;
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "memory database %d: the statement fails on the demo databases: %s\n", database, failure.what());
+    return false;
+  }
+}
+
+std::unique_ptr<ombench::MemoryHost> MakeMemoryHost() {
+  auto host = std::make_unique<ombench::MemoryHost>();
+  host->setStatementSource(RunOnDemoDatabases);
+  return host;
+}
+
 void Load(ombench::MemoryHost& host, const omserver::Plugin& plugin, const BenchRequest& request) {
   host.setPageUrl(("/" + plugin.name()).c_str());
   host.startRequest();
@@ -192,10 +239,23 @@ bool MemoryReplied(const ombench::MemoryHost& host, const char* word) {
   return host.replies() == 1 && std::strcmp(host.replyWord(), word) == 0;
 }
 
+// The whole conversation once, so that the memory database has learned every statement.
+void Rehearse(ombench::MemoryHost& host, const omserver::Plugin& plugin, const BenchRow& row) {
+  host.forgetSession();
+  for (const BenchRequest& request : row.before) {
+    Load(host, plugin, request);
+    plugin.body(host.api());
+  }
+  Load(host, plugin, row.measured);
+  plugin.body(host.api());
+}
+
 void BenchMemory(benchmark::State& state, const BenchRow& row) {
   omserver::Plugin& plugin = LoadedPlugin(row.plugin);
-  auto host = std::make_unique<ombench::MemoryHost>();
+  auto host = MakeMemoryHost();
   int64_t allocations = 0;
+  Rehearse(*host, plugin, row);
+  const int32_t learned = host->statementsLearned();
   if (row.before.empty()) Load(*host, plugin, row.measured);
   for (auto _ : state) {
     if (!row.before.empty()) {
@@ -216,7 +276,12 @@ void BenchMemory(benchmark::State& state, const BenchRow& row) {
       state.SkipWithError("not the designed reply");
       break;
     }
+    if (host->statementsLearned() != learned) {
+      state.SkipWithError("a measured request sent a statement text the rehearsal did not");
+      break;
+    }
   }
+  state.counters["statements"] = static_cast<double>(learned);
   state.counters["allocs"] = benchmark::Counter(static_cast<double>(allocations), benchmark::Counter::kAvgIterations);
 }
 
@@ -255,7 +320,9 @@ void BenchStack(benchmark::State& state, const BenchRow& row, bool memory) {
   bool designed = true;
   for (auto _ : state) {
     if (memory) {
-      auto host = std::make_unique<ombench::MemoryHost>();
+      auto host = MakeMemoryHost();
+      Rehearse(*host, plugin, row);
+      host->forgetSession();
       for (const BenchRequest& request : row.before) {
         Load(*host, plugin, request);
         plugin.body(host->api());
@@ -299,11 +366,9 @@ void RegisterAll() {
       if (smoke) b->Iterations(1);
     };
     tune(benchmark::RegisterBenchmark(("host/" + name).c_str(), [&row](benchmark::State& s) { BenchHost(s, row); }));
-    if (row.memory) {
-      tune(benchmark::RegisterBenchmark(("memory/" + name).c_str(), [&row](benchmark::State& s) { BenchMemory(s, row); }));
-      benchmark::RegisterBenchmark(("stack/" + name + "/memory").c_str(), [&row](benchmark::State& s) { BenchStack(s, row, true); })
-          ->Iterations(1);
-    }
+    tune(benchmark::RegisterBenchmark(("memory/" + name).c_str(), [&row](benchmark::State& s) { BenchMemory(s, row); }));
+    benchmark::RegisterBenchmark(("stack/" + name + "/memory").c_str(), [&row](benchmark::State& s) { BenchStack(s, row, true); })
+        ->Iterations(1);
     benchmark::RegisterBenchmark(("stack/" + name + "/host").c_str(), [&row](benchmark::State& s) { BenchStack(s, row, false); })
         ->Iterations(1);
   }

@@ -1,6 +1,7 @@
 #include "memory_host.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 namespace ombench {
@@ -126,9 +127,142 @@ struct Slots {
     if (status != nullptr) *status = -1;
     return nullptr;
   }
-  static DbHandle* DbOpen(HostApi*, int32_t, int32_t* error) {
-    if (error != nullptr) *error = -1;
-    return nullptr;
+  // ---- The memory database ----
+  using Connection = MemoryHost::Connection;
+  static Connection* Open(DbHandle* db) {
+    auto* connection = reinterpret_cast<Connection*>(db);
+    return connection != nullptr && connection->open ? connection : nullptr;
+  }
+  static DbHandle* DbOpen(HostApi* api, int32_t database, int32_t* error) {
+    PauseAllocationCount pause;
+    MemoryHost& host = Of(api);
+    int32_t refusal = host.source_ ? 0 : -1;
+    if (refusal == 0 && (database < 0 || database >= MemoryHost::kDatabases)) refusal = -3;
+    Connection* free = nullptr;
+    for (Connection& connection : host.connections_) {
+      if (!connection.open && free == nullptr) free = &connection;
+    }
+    if (refusal == 0 && free == nullptr) refusal = -6;
+    if (error != nullptr) *error = refusal;
+    if (refusal != 0) return nullptr;
+    free->host = &host;
+    free->database = database;
+    free->open = true;
+    free->endStatement();
+    return reinterpret_cast<DbHandle*>(free);
+  }
+  static int32_t DbRelease(DbHandle* db) {
+    Connection* connection = Open(db);
+    if (connection == nullptr) return -1;
+    connection->endStatement();
+    connection->open = false;
+    return 0;
+  }
+  static int32_t DbSetTag(DbHandle* db, const char*, int32_t, int32_t) {
+    Connection* connection = Open(db);
+    if (connection == nullptr) return -1;
+    connection->endStatement();
+    connection->started = true;
+    return 0;
+  }
+  static int32_t DbSetQuery(DbHandle* db, const char* sql) {
+    Connection* connection = Open(db);
+    if (connection == nullptr || !connection->started || connection->executed || sql == nullptr) return -1;
+    const size_t length = strlen(sql);
+    if (length >= static_cast<size_t>(Connection::kTextSize - connection->length)) {
+      connection->overflow = true;
+      return -1;
+    }
+    memcpy(connection->text + connection->length, sql, length + 1);
+    connection->length += static_cast<int32_t>(length);
+    return 0;
+  }
+  static int32_t DbExecute(DbHandle* db) {
+    PauseAllocationCount pause;
+    Connection* connection = Open(db);
+    if (connection == nullptr || !connection->started || connection->executed) return -1;
+    connection->executed = true;
+    if (connection->overflow) return -1;
+    const MemoryHost::Learned& learned =
+        connection->host->answer(connection->database, std::string_view(connection->text, static_cast<size_t>(connection->length)));
+    if (!learned.ok) return -1;
+    connection->learned = &learned;
+    return 0;
+  }
+  static int32_t DbNextResult(DbHandle* db, int32_t* out1, int32_t* out2, int32_t) {
+    Connection* connection = Open(db);
+    if (connection == nullptr || connection->learned == nullptr) return -1;
+    connection->bound = 0;
+    connection->current = nullptr;
+    const int32_t next = connection->nextResult++;
+    if (next >= static_cast<int32_t>(connection->learned->results.size())) return -1;
+    const MemoryResult& result = connection->learned->results[static_cast<size_t>(next)];
+    connection->current = &result;
+    connection->row = 0;
+    if (out1 != nullptr) *out1 = result.columns;
+    if (out2 != nullptr) *out2 = result.columns == 0 ? result.changes : result.rows();
+    return 0;
+  }
+  static int32_t DbBindColumn(DbHandle* db, int32_t type, int32_t size, void* target) {
+    Connection* connection = Open(db);
+    if (connection == nullptr || connection->current == nullptr || target == nullptr) return -1;
+    if (connection->bound >= connection->current->columns || connection->bound >= Connection::kBindings) return -1;
+    if (type != DbColumnText && type != DbColumnChar && type != DbColumnInt) return -1;
+    if (type == DbColumnText && size < 1) return -1;
+    connection->bindings[connection->bound++] = {type, size, target};
+    return 0;
+  }
+  static int32_t DbFetch(DbHandle* db) {
+    Connection* connection = Open(db);
+    if (connection == nullptr || connection->current == nullptr) return -1;
+    const MemoryResult& result = *connection->current;
+    if (connection->row >= result.rows()) return -1;
+    const size_t first = static_cast<size_t>(connection->row++) * static_cast<size_t>(result.columns);
+    for (int32_t column = 0; column < connection->bound; ++column) {
+      const MemoryHost::Binding& binding = connection->bindings[column];
+      const std::string& cell = result.cells[first + static_cast<size_t>(column)];
+      if (binding.type == DbColumnText) {
+        Copy(static_cast<char*>(binding.target), static_cast<size_t>(binding.size), cell.c_str());
+      } else if (binding.type == DbColumnChar) {
+        *static_cast<char*>(binding.target) = cell.empty() ? '\0' : cell[0];
+      } else {
+        // As the stand-in reads a column bound as an integer: a text that is no number reads
+        // 0, a number beyond 32 bits the nearest bound.
+        char* end = nullptr;
+        const long long parsed = strtoll(cell.c_str(), &end, 10);
+        long long number = end == cell.c_str() || *end != '\0' ? 0 : parsed;
+        if (number < INT32_MIN) number = INT32_MIN;
+        if (number > INT32_MAX) number = INT32_MAX;
+        const auto value = static_cast<int32_t>(number);
+        memcpy(binding.target, &value, sizeof value);
+      }
+    }
+    return 0;
+  }
+  static int32_t DbCloseCursor(DbHandle* db) {
+    Connection* connection = Open(db);
+    if (connection == nullptr || !connection->started) return -1;
+    connection->endStatement();
+    return 0;
+  }
+
+  // ---- One game server: the join's own, not queued, asking for nothing more ----
+  static int32_t GetServerRecord(HostApi*, ServerRecord* record) {
+    if (record == nullptr) return -1;
+    record->found = 1;
+    record->ownServer = 1;
+    record->serverAddress = 0x0A000001;
+    record->serverPort = 7000;
+    Copy(record->serverName, sizeof record->serverName, "Alpha");
+    if (record->gsid[0] == '\0') Copy(record->gsid, sizeof record->gsid, "gs-alpha");
+    record->appId = 12;
+    record->scrambleKey = 4242;
+    return 0;
+  }
+  static int32_t QueryProductRecord(HostApi*, ProductRecord* record) {
+    if (record == nullptr) return -1;
+    record->count = 0;
+    return 0;
   }
   static int32_t IsDbOffline(HostApi*) { return 0; }
   static int32_t RegisterHost(HostApi*, HostRecord* record) {
@@ -164,7 +298,19 @@ MemoryHost::MemoryHost() {
   api_.SetSessionVar = Slots::SetSessionVar;
   api_.OpenKeyedSession = Slots::OpenKeyedSession;
   api_.DbOpen = Slots::DbOpen;
+  api_.DbRelease = Slots::DbRelease;
+  api_.DbSetTag = Slots::DbSetTag;
+  api_.DbSetQuery = Slots::DbSetQuery;
+  api_.DbExecute = Slots::DbExecute;
+  api_.DbNextResult = Slots::DbNextResult;
+  api_.DbBindColumn = Slots::DbBindColumn;
+  api_.DbFetch = Slots::DbFetch;
+  api_.DbCloseCursor = Slots::DbCloseCursor;
   api_.IsDbOffline = Slots::IsDbOffline;
+  api_.GetServerRecord = Slots::GetServerRecord;
+  api_.QueryProductRecord = Slots::QueryProductRecord;
+  api_.GetHostNumber = [](HostApi*) { return 1; };
+  api_.SetAccountCodes = [](HostApi*, CodeList*) { return 0; };
   api_.RegisterHost = Slots::RegisterHost;
   api_.FormatAddress = Slots::FormatAddress;
   api_.RandomRange = [](HostApi*, int32_t low, int32_t) { return low; };
@@ -179,6 +325,28 @@ MemoryHost::MemoryHost() {
   startRequest();
 }
 
+void MemoryHost::Connection::endStatement() {
+  started = executed = overflow = false;
+  length = 0;
+  text[0] = '\0';
+  learned = nullptr;
+  nextResult = 0;
+  current = nullptr;
+  row = 0;
+  bound = 0;
+}
+
+const MemoryHost::Learned& MemoryHost::answer(int32_t database, std::string_view text) {
+  auto& learned = learnedByText_[database];
+  auto known = learned.find(text);
+  if (known != learned.end()) return known->second;
+  Learned fresh;
+  std::string statement(text);
+  fresh.ok = source_(database, statement, fresh.results);
+  ++learned_;
+  return learned.emplace(std::move(statement), std::move(fresh)).first->second;
+}
+
 void MemoryHost::resetReplies() {
   replyCookies_.count = 0;
   replyVars_.count = 0;
@@ -189,6 +357,7 @@ void MemoryHost::resetReplies() {
 }
 
 void MemoryHost::startRequest(int32_t kind) {
+  for (Connection& connection : connections_) connection.open = false;
   for (Table& table : request_) table.count = 0;
   replyCookies_.count = 0;
   replyVars_.count = 0;
