@@ -32,6 +32,20 @@ class ExactBuffer {
   std::unique_ptr<char[]> bytes_;
 };
 
+// The input bytes and a terminating zero in a heap block of exactly that size, so a
+// routine that reads past the end of its text is caught on the first byte.
+class HeapText {
+ public:
+  explicit HeapText(const uint8_t* data, size_t size) : bytes_(new char[size + 1]) {
+    if (size > 0) std::memcpy(bytes_.get(), data, size);
+    bytes_[size] = '\0';
+  }
+  const char* c_str() const { return bytes_.get(); }
+
+ private:
+  std::unique_ptr<char[]> bytes_;
+};
+
 // A text up to its first NUL, as a C routine sees it.
 inline std::string CText(const std::string& bytes) { return std::string(bytes.c_str()); }
 
