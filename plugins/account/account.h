@@ -114,7 +114,10 @@ int32_t AdvanceStage(OMAccount& page);
 // Trims blanks at both ends in the variable itself, so the trimmed text is what is saved.
 void Trim(char* text);
 bool HasUnsafeCharacter(const char* text);
-// An e-mail address must hold the at sign and no unsafe character.
+// A new account name's rule: an unsafe or a control character (the name goes into the
+// welcome mail's subject).
+bool HasUnsafeNameCharacter(const char* text);
+// An e-mail address must hold the at sign and no unsafe character, blank or control character.
 bool IsAcceptableEmail(const char* text);
 // Confirmation pairs match without regard to letter case.
 bool Confirms(const char* value, const char* confirmation);

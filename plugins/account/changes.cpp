@@ -109,7 +109,7 @@ int32_t ChangeName(OMAccount& page, int32_t* end) {
   Trim(page.newname2);
   if (page.newname1[0] == '\0' || page.newname2[0] == '\0') return om::FailCode(page, kCodeNoName);
   if (!Confirms(page.newname1, page.newname2)) return om::FailCode(page, kCodeNamesDiffer);
-  if (HasUnsafeCharacter(page.newname1)) return om::FailCode(page, kCodeUnsafeName);
+  if (HasUnsafeNameCharacter(page.newname1)) return om::FailCode(page, kCodeUnsafeName);
   if (Length(page.newname1) > kNameMax) return om::FailCode(page, kCodeNameTooLong);
 
   const int32_t stage = AdvanceStage(page);

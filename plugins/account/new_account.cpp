@@ -54,7 +54,7 @@ int32_t FormRefusal(OMAccount& page) {
   Trim(page.name2);
   if (page.name1[0] == '\0' || page.name2[0] == '\0') return kCodeNoName;
   if (!Confirms(page.name1, page.name2)) return kCodeNamesDiffer;
-  if (HasUnsafeCharacter(page.name1)) return kCodeUnsafeName;
+  if (HasUnsafeNameCharacter(page.name1)) return kCodeUnsafeName;
   if (Length(page.name1) > kNameMax) return kCodeNameTooLong;
 
   Trim(page.password1);

@@ -51,7 +51,25 @@ bool HasUnsafeCharacter(const char* text) {
   return false;
 }
 
-bool IsAcceptableEmail(const char* text) { return om::TextFind(text, "@") != nullptr && !HasUnsafeCharacter(text); }
+// A byte below 32 or DEL. No form field of the site holds one; in the address or subject of
+// a mail a line break would start a header of its own, and the host refuses to send it.
+bool HasControlCharacter(const char* text) {
+  if (text == nullptr) return false;
+  for (const char* c = text; *c != '\0'; ++c) {
+    const auto byte = static_cast<unsigned char>(*c);
+    if (byte < 32 || byte == 127) return true;
+  }
+  return false;
+}
+
+bool HasUnsafeNameCharacter(const char* text) { return HasUnsafeCharacter(text) || HasControlCharacter(text); }
+
+// An address also holds no blank and no control character: the host could not mail it, so an
+// account would be created or changed to an address that never receives its mails.
+bool IsAcceptableEmail(const char* text) {
+  return om::TextFind(text, "@") != nullptr && !HasUnsafeCharacter(text) && !HasControlCharacter(text) &&
+         om::TextFind(text, " ") == nullptr;
+}
 
 bool Confirms(const char* value, const char* confirmation) { return om::TextEqualNoCase(value, confirmation) != 0; }
 

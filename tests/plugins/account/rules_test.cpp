@@ -16,8 +16,17 @@ TEST(AccountRules, UnsafeCharactersAndAddresses) {
     EXPECT_FALSE(HasUnsafeCharacter(text)) << text;
   }
   EXPECT_TRUE(IsAcceptableEmail("a@b"));
-  EXPECT_FALSE(IsAcceptableEmail("ab"));
-  EXPECT_FALSE(IsAcceptableEmail("a&b@c"));
+  EXPECT_TRUE(IsAcceptableEmail("caf\xc3\xa9@b"));
+  // No address the host can mail holds a blank or a control character: a line break would
+  // add mail headers of its own.
+  for (const char* text : {"ab", "a&b@c", "a b@c", "a@b\r\nBcc: x@y", "a@b\tc", "a@\x7f"}) {
+    EXPECT_FALSE(IsAcceptableEmail(text)) << text;
+  }
+  // A new account name goes into the welcome mail's subject: no control character either.
+  EXPECT_FALSE(HasUnsafeNameCharacter("pilot"));
+  EXPECT_FALSE(HasUnsafeNameCharacter("white space"));
+  EXPECT_TRUE(HasUnsafeNameCharacter("a\r\nb"));
+  EXPECT_TRUE(HasUnsafeNameCharacter("a;b"));
   EXPECT_TRUE(Confirms("Secret", "sECRET"));
   EXPECT_FALSE(Confirms("Secret", "Secret "));
 }
