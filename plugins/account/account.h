@@ -117,8 +117,10 @@ bool HasUnsafeCharacter(const char* text);
 // A new account name's rule: an unsafe or a control character (the name goes into the
 // welcome mail's subject).
 bool HasUnsafeNameCharacter(const char* text);
-// An e-mail address must hold the at sign and no unsafe character, blank or control character.
+// An e-mail address must hold the at sign and no unsafe character.
 bool IsAcceptableEmail(const char* text);
+// An address to be stored (a new account's, a changed one): also no blank or control character.
+bool IsMailableEmail(const char* text);
 // Confirmation pairs match without regard to letter case.
 bool Confirms(const char* value, const char* confirmation);
 int32_t Length(const char* text);

@@ -192,7 +192,7 @@ int32_t ChangeEMail(OMAccount& page, int32_t* end) {
   if (page.password[0] == '\0') return om::FailCode(page, kCodeNoPassword);
   if (page.newemail1[0] == '\0' || page.newemail2[0] == '\0') return om::FailCode(page, kCodeNoEmail);
   if (!Confirms(page.newemail1, page.newemail2)) return om::FailCode(page, kCodeEmailsDiffer);
-  if (!IsAcceptableEmail(page.newemail1)) return om::FailCode(page, kCodeBadEmail);
+  if (!IsMailableEmail(page.newemail1)) return om::FailCode(page, kCodeBadEmail);
   if (Length(page.newemail1) > kEmailMax) return om::FailCode(page, kCodeEmailTooLong);
 
   const int32_t stage = AdvanceStage(page);

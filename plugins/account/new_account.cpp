@@ -69,7 +69,7 @@ int32_t FormRefusal(OMAccount& page) {
   Trim(page.email2);
   if (page.email1[0] == '\0' || page.email2[0] == '\0') return kCodeNoEmail;
   if (!Confirms(page.email1, page.email2)) return kCodeEmailsDiffer;
-  if (!IsAcceptableEmail(page.email1)) return kCodeBadEmail;
+  if (!IsMailableEmail(page.email1)) return kCodeBadEmail;
   if (Length(page.email1) > kEmailMax) return kCodeEmailTooLong;
   return 0;
 }

@@ -64,11 +64,13 @@ bool HasControlCharacter(const char* text) {
 
 bool HasUnsafeNameCharacter(const char* text) { return HasUnsafeCharacter(text) || HasControlCharacter(text); }
 
-// An address also holds no blank and no control character: the host could not mail it, so an
-// account would be created or changed to an address that never receives its mails.
-bool IsAcceptableEmail(const char* text) {
-  return om::TextFind(text, "@") != nullptr && !HasUnsafeCharacter(text) && !HasControlCharacter(text) &&
-         om::TextFind(text, " ") == nullptr;
+bool IsAcceptableEmail(const char* text) { return om::TextFind(text, "@") != nullptr && !HasUnsafeCharacter(text); }
+
+// An address that is stored also holds no blank and no control character: the host could not
+// mail it, so an account would be created or changed to an address that never receives its
+// mails. (The lookups of the forgotten-data actions take the address as typed.)
+bool IsMailableEmail(const char* text) {
+  return IsAcceptableEmail(text) && !HasControlCharacter(text) && om::TextFind(text, " ") == nullptr;
 }
 
 bool Confirms(const char* value, const char* confirmation) { return om::TextEqualNoCase(value, confirmation) != 0; }

@@ -506,8 +506,12 @@ int32_t PasswordRefusal(const std::string& typed) {
   return Unsafe(typed) ? 3101 : typed.size() < 4 ? 3224 : typed.size() > 16 ? 3230 : 0;
 }
 int32_t EmailRefusal(const std::string& typed) {
+  return Unsafe(typed) || typed.find('@') == std::string::npos ? 3104 : typed.size() > 64 ? 3231 : 0;
+}
+// An address to be stored must also be mailable: no blank, no control character.
+int32_t StoredEmailRefusal(const std::string& typed) {
   const bool unmailable = HasControl(typed) || typed.find(' ') != std::string::npos;
-  return Unsafe(typed) || unmailable || typed.find('@') == std::string::npos ? 3104 : typed.size() > 64 ? 3231 : 0;
+  return unmailable ? 3104 : EmailRefusal(typed);
 }
 
 // ---- OMAccount ------------------------------------------------------------------------------
@@ -535,7 +539,7 @@ int32_t NewRefusal(NewField field, const Payload& p) {
   switch (field) {
     case NewField::Name: return NameRefusal(Typed(p.text));
     case NewField::Password: return PasswordRefusal(Typed(p.text));
-    case NewField::Email: return EmailRefusal(Typed("new@" + p.text));
+    case NewField::Email: return StoredEmailRefusal(Typed("new@" + p.text));
     case NewField::PersonalData: return 0;
   }
   return 0;
@@ -592,7 +596,7 @@ constexpr ChangeCase kChanges[] = {
     {"ChangeName", {"newname1", "newname2"}, "", NameRefusal, true, "handle", "alice", "Account name has been changed."},
     {"ChangePassword", {"newpassword1", "newpassword2"}, "", PasswordRefusal, false, "password", "wonder1",
      "Account password has been changed."},
-    {"ChangeEMail", {"newemail1", "newemail2"}, "alice2@", EmailRefusal, false, "email", "alice@example.com",
+    {"ChangeEMail", {"newemail1", "newemail2"}, "alice2@", StoredEmailRefusal, false, "email", "alice@example.com",
      "Account email address has been changed."},
 };
 
