@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "fuzz_buffer.h"
+#include "tokens.h"
 #include "glsvss.h"
 
 namespace {
@@ -33,8 +34,8 @@ struct Item {
   bool operator==(const Item&) const = default;
 };
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
-bool IsMark(char c) { return c == '[' || c == ':' || c == ']' || c == ',' || c == '='; }
+constexpr char kMarks[] = "[:],=";
+bool IsMark(char c) { return omfuzz::IsMarkOf(kMarks, c); }
 
 // A name as stored: a to z upper-cased, cut to 31 characters.
 std::string Stored(std::string word) {
@@ -44,26 +45,6 @@ std::string Stored(std::string word) {
   return word.substr(0, GlsvssNameSize - 1);
 }
 
-struct Token {
-  char kind;  // 'w' for a word, else the mark itself
-  std::string text;
-};
-
-std::vector<Token> Tokens(const char* text) {
-  std::vector<Token> tokens;
-  for (const char* p = text; *p != '\0';) {
-    if (IsSpace(*p)) {
-      ++p;
-    } else if (IsMark(*p)) {
-      tokens.push_back({*p++, ""});
-    } else {
-      const char* start = p;
-      while (*p != '\0' && !IsSpace(*p) && !IsMark(*p)) ++p;
-      tokens.push_back({'w', std::string(start, p)});
-    }
-  }
-  return tokens;
-}
 
 struct Reading {
   int32_t result;
@@ -74,7 +55,7 @@ struct Reading {
 // group of it and the items after it, an item is a name with an optional "=value", items
 // are separated by commas or by the next group header. room: how many items may be added.
 Reading Reference(const char* text, size_t room) {
-  const std::vector<Token> tokens = Tokens(text);
+  const std::vector<omfuzz::Token> tokens = omfuzz::Tokens(text, kMarks);
   size_t at = 0;
   auto next = [&] { return at < tokens.size() ? tokens[at].kind : '\0'; };
   auto word = [&] { return next() == 'w' ? Stored(tokens[at++].text) : std::string(); };
@@ -117,7 +98,7 @@ std::string CheckedText(const char (&field)[GlsvssNameSize], const char* what) {
   if (std::memchr(field, '\0', GlsvssNameSize) == nullptr) Violation("ParseGlsvssRequest", std::string(what) + " not terminated in its field");
   const std::string text(field);
   for (char c : text) {
-    if ((c >= 'a' && c <= 'z') || IsSpace(c) || IsMark(c)) Violation("ParseGlsvssRequest", std::string(what) + " \"" + text + "\" not as stored");
+    if ((c >= 'a' && c <= 'z') || omfuzz::IsBlank(c) || IsMark(c)) Violation("ParseGlsvssRequest", std::string(what) + " \"" + text + "\" not as stored");
   }
   return text;
 }

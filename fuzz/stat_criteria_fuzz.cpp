@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fuzz_buffer.h"
+#include "tokens.h"
 #include "stat_criteria.h"
 #include "text.h"
 
@@ -28,33 +29,13 @@ using omjoin::StatNameSize;
 
 using Criterion = std::tuple<std::string, int32_t, int32_t>;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
-bool IsMark(char c) { return c == '[' || c == ']' || c == '&' || c == ','; }
+constexpr char kMarks[] = "[]&,";
+bool IsMark(char c) { return omfuzz::IsMarkOf(kMarks, c); }
 
-struct Token {
-  char kind;  // 'w' for a word, else the mark itself
-  std::string text;
-};
-
-std::vector<Token> Tokens(const char* text) {
-  std::vector<Token> tokens;
-  for (const char* p = text; *p != '\0';) {
-    if (IsBlank(*p)) {
-      ++p;
-    } else if (IsMark(*p)) {
-      tokens.push_back({*p++, ""});
-    } else {
-      const char* start = p;
-      while (*p != '\0' && !IsBlank(*p) && !IsMark(*p)) ++p;
-      tokens.push_back({'w', std::string(start, p)});
-    }
-  }
-  return tokens;
-}
 
 // The criteria read over whole tokens; only the first 511 characters of a word count.
 std::vector<Criterion> Reference(const char* text, size_t capacity) {
-  const std::vector<Token> tokens = Tokens(text);
+  const std::vector<omfuzz::Token> tokens = omfuzz::Tokens(text, kMarks);
   size_t at = 0;
   auto next = [&] { return at < tokens.size() ? tokens[at].kind : '\0'; };
   auto word = [&] { return next() == 'w' ? tokens[at++].text.substr(0, 511) : std::string(); };
@@ -120,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (std::memchr(item.name, '\0', sizeof item.name) == nullptr) Violation("ParseStatCriteria", "a name not terminated in its field");
     const std::string name(item.name);
     for (char c : name) {
-      if ((c >= 'a' && c <= 'z') || IsBlank(c) || IsMark(c)) Violation("ParseStatCriteria", "name \"" + name + "\" not as stored");
+      if ((c >= 'a' && c <= 'z') || omfuzz::IsBlank(c) || IsMark(c)) Violation("ParseStatCriteria", "name \"" + name + "\" not as stored");
     }
     got.emplace_back(name, item.min, item.max);
   }

@@ -299,15 +299,20 @@ std::string NothingStored(omserver::Host&, const Payload&, const RequestResult&)
 
 constexpr int32_t kJoinServer = 100;
 
-void DemoWithServer(omserver::Host& host, const Payload&) {
+// The demo service and the join's game server (the service's own, key 4242, at 10.0.0.1:7000)
+// with `fields` set over its defaults.
+void DemoWithJoinServer(omserver::Host& host, const std::map<std::string, int32_t>& fields) {
   omserver::db::FillDemo(host);
   omserver::services::ServerConfig server;
   server.rid = kJoinServer;
   server.gsid = "gs-alpha";
   server.name = "Alpha";
   server.fields = {{"own", 1}, {"scramble-key", 4242}, {"address", 0x0A000001}, {"port", 7000}, {"app-id", 12}};
+  for (const auto& [name, value] : fields) server.fields[name] = value;
   omserver::services::AddServer(host, server);
 }
+
+void DemoWithServer(omserver::Host& host, const Payload&) { DemoWithJoinServer(host, {}); }
 
 // OMJoin Auth to a known server, every text and cookie hostile: admitted to the success page
 // (cut to its buffer) or refused with a code; the databases untouched.
@@ -872,16 +877,7 @@ std::string CharacterDeleteStored(omserver::Host& host, const Payload& p, const 
 
 // The server of DemoWithServer with more fields set.
 std::function<void(omserver::Host&, const Payload&)> DemoWithServerFields(std::map<std::string, int32_t> fields) {
-  return [fields](omserver::Host& host, const Payload&) {
-    omserver::db::FillDemo(host);
-    omserver::services::ServerConfig server;
-    server.rid = kJoinServer;
-    server.gsid = "gs-alpha";
-    server.name = "Alpha";
-    server.fields = {{"own", 1}, {"scramble-key", 4242}, {"address", 0x0A000001}, {"port", 7000}, {"app-id", 12}};
-    for (const auto& [name, value] : fields) server.fields[name] = value;
-    omserver::services::AddServer(host, server);
-  };
+  return [fields](omserver::Host& host, const Payload&) { DemoWithJoinServer(host, fields); };
 }
 
 NameValues JoinQuery(const std::string& mode, const Payload& p) {
