@@ -58,26 +58,30 @@ void Host::createSchema() {
   )sql");
 }
 
+std::optional<std::string> ConfigIn(SqliteDb& db, const std::string& name) {
+  Statement statement = db.prepare("SELECT value FROM config WHERE name = ?");
+  statement.bind(1, name);
+  if (!statement.step()) return std::nullopt;
+  return statement.columnText(0);
+}
+
+void SetConfigIn(SqliteDb& db, const std::string& name, const std::optional<std::string>& value) {
+  if (value) {
+    db.prepare("INSERT INTO config (name, value) VALUES (?, ?) ON CONFLICT(name) DO UPDATE SET value = excluded.value")
+        .bind(1, name)
+        .bind(2, *value)
+        .run();
+  } else {
+    db.prepare("DELETE FROM config WHERE name = ?").bind(1, name).run();
+  }
+}
+
 std::optional<std::string> Host::config(const std::string& name) {
-  return withState([&](SqliteDb& db) -> std::optional<std::string> {
-    Statement statement = db.prepare("SELECT value FROM config WHERE name = ?");
-    statement.bind(1, name);
-    if (!statement.step()) return std::nullopt;
-    return statement.columnText(0);
-  });
+  return withState([&](SqliteDb& db) { return ConfigIn(db, name); });
 }
 
 void Host::setConfig(const std::string& name, const std::optional<std::string>& value) {
-  withState([&](SqliteDb& db) {
-    if (value) {
-      db.prepare("INSERT INTO config (name, value) VALUES (?, ?) ON CONFLICT(name) DO UPDATE SET value = excluded.value")
-          .bind(1, name)
-          .bind(2, *value)
-          .run();
-    } else {
-      db.prepare("DELETE FROM config WHERE name = ?").bind(1, name).run();
-    }
-  });
+  withState([&](SqliteDb& db) { SetConfigIn(db, name, value); });
 }
 
 int64_t Host::now() {

@@ -39,7 +39,8 @@ class Host {
     return work(state_);
   }
 
-  // Configuration values kept in host.sqlite (the clock, seeds, switches of the services).
+  // Configuration values kept in host.sqlite (the clock, seeds, switches of the services);
+  // ConfigIn and SetConfigIn below do the same while the state lock is already held.
   std::optional<std::string> config(const std::string& name);
   void setConfig(const std::string& name, const std::optional<std::string>& value);
 
@@ -58,6 +59,11 @@ class Host {
   std::mutex stateMutex_;
   SqliteDb state_;
 };
+
+// A configuration value of host.sqlite (table config), read or written with the state
+// lock held (inside Host::withState).
+std::optional<std::string> ConfigIn(SqliteDb& db, const std::string& name);
+void SetConfigIn(SqliteDb& db, const std::string& name, const std::optional<std::string>& value);
 
 }  // namespace omserver
 

@@ -72,24 +72,6 @@ void EnsureSchema(SqliteDb& db) {
   }
 }
 
-std::optional<std::string> ConfigIn(SqliteDb& db, const std::string& name) {
-  Statement statement = db.prepare("SELECT value FROM config WHERE name = ?");
-  statement.bind(1, name);
-  if (!statement.step()) return std::nullopt;
-  return statement.columnText(0);
-}
-
-void SetConfigIn(SqliteDb& db, const std::string& name, const std::optional<std::string>& value) {
-  if (value) {
-    db.prepare("INSERT INTO config (name, value) VALUES (?, ?) ON CONFLICT(name) DO UPDATE SET value = excluded.value")
-        .bind(1, name)
-        .bind(2, *value)
-        .run();
-  } else {
-    db.prepare("DELETE FROM config WHERE name = ?").bind(1, name).run();
-  }
-}
-
 int64_t ConfigNumberIn(SqliteDb& db, const std::string& name, int64_t fallback) {
   std::optional<std::string> text = ConfigIn(db, name);
   if (!text) return fallback;

@@ -33,10 +33,8 @@ auto WithServices(Host& host, F&& work) -> decltype(work(std::declval<SqliteDb&>
   });
 }
 
-// Configuration values of the host (table config), read or written while the lock is held.
-std::optional<std::string> ConfigIn(SqliteDb& db, const std::string& name);
-void SetConfigIn(SqliteDb& db, const std::string& name, const std::optional<std::string>& value);
-// A configured integer; the fallback when it is absent or not a number.
+// Configuration values of the host: ConfigIn and SetConfigIn (host.h), and
+// a configured integer; the fallback when it is absent or not a number.
 int64_t ConfigNumberIn(SqliteDb& db, const std::string& name, int64_t fallback);
 
 // The services' own values (generator state, counters), table svc_values.
